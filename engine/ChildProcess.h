@@ -1,0 +1,34 @@
+// A child process started with posix_spawn, always waited for.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+class ChildProcess
+{
+public:
+    // Starts `program` (an absolute path; no shell, no search path) with
+    // `arguments` after argv[0]. Standard input and the environment are
+    // inherited; standard output and error go to the given descriptors. The
+    // child starts with default signal dispositions and an empty signal mask,
+    // whatever this process blocks or ignores. Throws std::system_error.
+    ChildProcess(const std::filesystem::path& program, const std::vector<std::string>& arguments,
+        int standardOutput, int standardError);
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+    // A child that was not waited for is killed and reaped, so none outlives its owner.
+    ~ChildProcess();
+
+    pid_t pid() const { return m_pid; }
+
+    // Waits for the child to end. Returns its exit status; a child ended by a
+    // signal gives 128 + the signal number, never 0.
+    int wait();
+
+private:
+    pid_t m_pid = -1;
+    bool m_reaped = false;
+    int m_status = 0;
+};

@@ -1,0 +1,24 @@
+// The engine's own failure: an exception whose what() is exactly the message
+// the user is shown.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+class ConversionFailure : public std::runtime_error
+{
+public:
+    explicit ConversionFailure(const std::string& message) : std::runtime_error(message) { }
+
+    std::string message() const { return what(); }
+
+    static constexpr const char* missingTools
+        = "FFmpeg is missing. This app uses FFmpeg and ffprobe installed on this Mac.";
+    static constexpr const char* noVideoTrack
+        = "Could not read a video track. Check that the MOV is complete and playable.";
+    static constexpr const char* cancelled = "Cancelled";
+    static constexpr const char* hdrFootage = "This is HDR footage. Use a color-managed "
+                                              "HDR-to-SDR export before converting with "
+                                              "Bramblecrest.";
+    static constexpr const char* conversionFailedPrefix = "Conversion failed: ";
+};

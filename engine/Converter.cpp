@@ -1,0 +1,237 @@
+// Tool lookup, cancellation, inspection and the conversion run.
+#include "Converter.h"
+
+#include "ChildProcess.h"
+#include "ConversionFailure.h"
+#include "FileDescriptor.h"
+#include "Files.h"
+#include "NumberReading.h"
+#include "SystemError.h"
+#include "Utf8.h"
+
+#include <algorithm>
+#include <array>
+#include <csignal>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::string_view progressKey = "out_time_us=";
+constexpr std::size_t logTailLength = 900;
+
+fs::path findExecutable(const std::string& name, const std::vector<fs::path>& folders)
+{
+    for (const fs::path& folder : folders) {
+        const fs::path candidate = folder.string() + "/" + name;
+        struct stat info;
+        if (::stat(candidate.c_str(), &info) == 0 && S_ISREG(info.st_mode)
+            && ::access(candidate.c_str(), X_OK) == 0)
+            return candidate;
+    }
+    throw ConversionFailure(ConversionFailure::missingTools);
+}
+
+// Reads one chunk, waiting for at least one byte; 0 means end of stream.
+std::size_t readSome(int fd, char* buffer, std::size_t size, const char* what)
+{
+    for (;;) {
+        const ssize_t got = ::read(fd, buffer, size);
+        if (got >= 0)
+            return static_cast<std::size_t>(got);
+        if (errno != EINTR)
+            throwSystemError(errno, std::string("Could not read ") + what);
+    }
+}
+
+std::vector<std::string> ffmpegArguments(
+    const fs::path& input, const fs::path& temporaryOutput, bool copyVideo)
+{
+    std::vector<std::string> arguments { "-hide_banner", "-loglevel", "error", "-nostdin", "-n",
+        "-i", input.string(), "-map", "0:v:0", "-map", "0:a?" };
+    if (copyVideo) {
+        arguments.insert(arguments.end(), { "-c:v", "copy" });
+    } else {
+        arguments.insert(arguments.end(),
+            { "-c:v", "libx264", "-preset", "fast", "-crf", "18", "-pix_fmt", "yuv420p", "-vf",
+                "scale=trunc(iw/2)*2:trunc(ih/2)*2" });
+    }
+    arguments.insert(arguments.end(),
+        { "-c:a", "aac", "-b:a", "192k", "-movflags", "+faststart", "-progress", "pipe:1",
+            "-nostats", temporaryOutput.string() });
+    return arguments;
+}
+
+// The two files of one run, removed on every way out of it.
+struct RunFiles
+{
+    fs::path temporaryOutput;
+    fs::path log;
+    FileDescriptor logFile;
+
+    ~RunFiles()
+    {
+        if (logFile) {
+            logFile.reset();
+            removeQuietly(log);
+        }
+        removeQuietly(temporaryOutput); // already gone after a successful move
+    }
+};
+
+std::string failureFromLog(const fs::path& log)
+{
+    std::optional<std::string> text = readWholeFile(log);
+    if (!text || !utf8::isValid(*text))
+        text = "Unknown error";
+    return ConversionFailure::conversionFailedPrefix
+        + std::string(utf8::lastCodePoints(*text, logTailLength));
+}
+
+} // namespace
+
+Converter::Converter() : Converter(fixedToolFolders()) { }
+
+Converter::Converter(std::vector<fs::path> toolFolders) : m_toolFolders(std::move(toolFolders)) { }
+
+const std::vector<fs::path>& Converter::fixedToolFolders()
+{
+    static const std::vector<fs::path> folders { "/opt/homebrew/bin", "/usr/local/bin", "/usr/bin" };
+    return folders;
+}
+
+void Converter::reset()
+{
+    const std::lock_guard guard(m_lock);
+    m_cancelled = false;
+}
+
+void Converter::cancel()
+{
+    const std::lock_guard guard(m_lock);
+    m_cancelled = true;
+    // Signalled under the lock: the run reaps ffmpeg only after clearing
+    // m_process under this lock, so the id cannot have been recycled yet.
+    if (m_process)
+        ::kill(*m_process, SIGINT);
+}
+
+bool Converter::isCancelled() const
+{
+    const std::lock_guard guard(m_lock);
+    return m_cancelled;
+}
+
+fs::path Converter::executable(const std::string& name)
+{
+    return findExecutable(name, fixedToolFolders());
+}
+
+fs::path Converter::findTool(const std::string& name) const
+{
+    return findExecutable(name, m_toolFolders);
+}
+
+MovieInfo Converter::inspect(const fs::path& input) const
+{
+    const fs::path ffprobe = findTool("ffprobe");
+    Pipe pipe = Pipe::create();
+    FileDescriptor nullDevice(::open("/dev/null", O_WRONLY | O_CLOEXEC));
+    if (!nullDevice)
+        throwSystemError(errno, "Could not open /dev/null");
+    // An absolute path keeps a name that starts with "-" or holds a colon from
+    // being read as an option or a protocol.
+    ChildProcess child(ffprobe,
+        { "-v", "error", "-show_streams", "-show_format", "-of", "json", fs::absolute(input).string() },
+        pipe.writeEnd.get(), nullDevice.get());
+    pipe.writeEnd.reset();
+    nullDevice.reset();
+
+    std::string report;
+    std::array<char, 65536> buffer;
+    while (const std::size_t got
+        = readSome(pipe.readEnd.get(), buffer.data(), buffer.size(), "ffprobe's report"))
+        report.append(buffer.data(), got);
+    if (child.wait() != 0)
+        throw ConversionFailure(ConversionFailure::noVideoTrack);
+    return MovieInfo::fromReport(report);
+}
+
+void Converter::convert(const fs::path& input, const fs::path& output, const Progress& progress)
+{
+    const fs::path source = fs::absolute(input);
+    const fs::path target = fs::absolute(output);
+
+    const MovieInfo info = inspect(source);
+    if (isCancelled())
+        throw ConversionFailure(ConversionFailure::cancelled);
+    if (info.hdr)
+        throw ConversionFailure(ConversionFailure::hdrFootage);
+
+    RunFiles files;
+    files.temporaryOutput = target.parent_path() / (".bramblecrest-" + randomUuid() + ".mp4");
+    files.log = temporaryDirectory() / ("bramblecrest-" + randomUuid() + ".log");
+    files.logFile = createNewFile(files.log);
+
+    const fs::path ffmpeg = findTool("ffmpeg");
+    const std::vector<std::string> arguments
+        = ffmpegArguments(source, files.temporaryOutput, info.copyVideo);
+    const std::string stage = info.copyVideo ? "Copying compatible video" : "Encoding H.264 video";
+    Pipe pipe = Pipe::create();
+
+    std::optional<ChildProcess> child;
+    {
+        // Started under the lock, so a cancel() either comes first and is seen
+        // here, or comes after and finds the child to interrupt.
+        const std::lock_guard guard(m_lock);
+        if (m_cancelled)
+            throw ConversionFailure(ConversionFailure::cancelled);
+        child.emplace(ffmpeg, arguments, pipe.writeEnd.get(), files.logFile.get());
+        m_process = child->pid();
+    }
+    // However the run ends, m_process is cleared before the child is reaped
+    // (by wait() below, or by ChildProcess's destructor on an exception).
+    struct Unregister
+    {
+        Converter& converter;
+        ~Unregister()
+        {
+            const std::lock_guard guard(converter.m_lock);
+            converter.m_process.reset();
+        }
+    };
+    std::optional<Unregister> registration(std::in_place, *this);
+    pipe.writeEnd.reset();
+
+    progress(0.0, stage);
+
+    std::string lineBuffer;
+    std::array<char, 4096> buffer;
+    while (const std::size_t got
+        = readSome(pipe.readEnd.get(), buffer.data(), buffer.size(), "ffmpeg's progress")) {
+        lineBuffer += utf8::decodeLossy(std::string_view(buffer.data(), got));
+        std::size_t lineStart = 0;
+        for (std::size_t end; (end = lineBuffer.find('\n', lineStart)) != std::string::npos;
+             lineStart = end + 1) {
+            const std::string_view line(lineBuffer.data() + lineStart, end - lineStart);
+            if (!line.starts_with(progressKey) || !(info.duration > 0))
+                continue;
+            if (const auto microseconds = readNumber(line.substr(progressKey.size())))
+                progress(std::min(*microseconds / 1000000 / info.duration, 0.99), stage);
+        }
+        lineBuffer.erase(0, lineStart);
+    }
+
+    registration.reset();
+    const int status = child->wait();
+    if (isCancelled())
+        throw ConversionFailure(ConversionFailure::cancelled);
+    if (status != 0)
+        throw ConversionFailure(failureFromLog(files.log));
+
+    moveWithoutReplacing(files.temporaryOutput, target);
+    progress(1.0, "Done");
+}

@@ -1,0 +1,58 @@
+// The conversion engine: finds ffprobe and ffmpeg, inspects a movie and turns
+// it into an MP4, with progress reports and cancellation from another thread.
+#pragma once
+
+#include "MovieInfo.h"
+
+#include <filesystem>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+class Converter
+{
+public:
+    using Progress = std::function<void(double fraction, const std::string& stage)>;
+
+    Converter();
+    // Looks for the tools in `toolFolders` instead of the fixed ones. Only the
+    // tests use this; nothing a user can set reaches it.
+    explicit Converter(std::vector<std::filesystem::path> toolFolders);
+    Converter(const Converter&) = delete;
+    Converter& operator=(const Converter&) = delete;
+
+    // Clears the cancellation flag; a batch calls it when it starts.
+    void reset();
+    // Sets the cancellation flag and interrupts the running ffmpeg, if any.
+    // Returns at once; the conversion then ends with "Cancelled".
+    void cancel();
+    bool isCancelled() const;
+
+    // The first executable `name` in the fixed tool folders, looked up anew on
+    // every call. Throws ConversionFailure when there is none.
+    static std::filesystem::path executable(const std::string& name);
+
+    // Asks ffprobe about the movie. Blocks; cannot be cancelled.
+    MovieInfo inspect(const std::filesystem::path& input) const;
+
+    // Converts `input` into an MP4 at `output`, which is never replaced if it
+    // exists. Blocks until done; throws ConversionFailure or std::system_error.
+    // `progress` is called on this thread: (0, stage) once ffmpeg runs, then
+    // fractions up to 0.99, then (1, "Done") once the MP4 is in place.
+    void convert(const std::filesystem::path& input, const std::filesystem::path& output,
+        const Progress& progress);
+
+    static const std::vector<std::filesystem::path>& fixedToolFolders();
+
+private:
+    std::filesystem::path findTool(const std::string& name) const;
+
+    const std::vector<std::filesystem::path> m_toolFolders;
+
+    mutable std::mutex m_lock; // guards m_process and m_cancelled
+    std::optional<pid_t> m_process; // the running ffmpeg, until it has been reaped
+    bool m_cancelled = false;
+};
