@@ -1,0 +1,38 @@
+// The command-line mode of bramblecrest.
+#include "CommandLineConversion.h"
+
+#include "ConversionFailure.h"
+#include "Converter.h"
+#include "SignalCancellation.h"
+
+#include <cstdio>
+#include <exception>
+#include <filesystem>
+#include <string>
+
+namespace {
+
+void writeError(const std::string& description)
+{
+    const std::string line = description + "\n";
+    std::fputs(line.c_str(), stderr);
+}
+
+} // namespace
+
+int runCommandLineConversion(const char* input, const char* output)
+{
+    Converter converter;
+    const SignalCancellation signals([&converter] { converter.cancel(); });
+    try {
+        converter.convert(std::filesystem::absolute(input), std::filesystem::absolute(output),
+            [](double, const std::string&) { });
+    } catch (const std::exception& error) {
+        // Ctrl+C in a terminal reaches ffmpeg too; when it stops before our
+        // cancel() lands, its failure is still the user's cancellation.
+        writeError(signals.received() ? ConversionFailure::cancelled : error.what());
+        return 1;
+    }
+    std::puts("Conversion completed");
+    return 0;
+}

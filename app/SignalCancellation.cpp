@@ -1,0 +1,42 @@
+// A sigwait thread: the conversion's lock cannot be taken in a signal handler.
+#include "SignalCancellation.h"
+
+#include <pthread.h>
+
+SignalCancellation::SignalCancellation(std::function<void()> cancel) : m_cancel(std::move(cancel))
+{
+    sigemptyset(&m_signals);
+    sigaddset(&m_signals, SIGINT);
+    sigaddset(&m_signals, SIGTERM);
+    sigaddset(&m_signals, SIGHUP);
+    pthread_sigmask(SIG_BLOCK, &m_signals, &m_previousMask);
+    m_waiter = std::thread([this] {
+        for (;;) {
+            int signal = 0;
+            if (sigwait(&m_signals, &signal) != 0 || m_stopping)
+                return;
+            m_received = true;
+            m_cancel();
+        }
+    });
+}
+
+SignalCancellation::~SignalCancellation()
+{
+    m_stopping = true;
+    pthread_kill(m_waiter.native_handle(), SIGTERM);
+    m_waiter.join();
+    pthread_sigmask(SIG_SETMASK, &m_previousMask, nullptr);
+}
+
+bool SignalCancellation::received() const
+{
+    if (m_received)
+        return true;
+    // A signal delivered to the whole process may still be pending, not yet
+    // taken by the waiting thread.
+    sigset_t pending;
+    sigpending(&pending);
+    return sigismember(&pending, SIGINT) == 1 || sigismember(&pending, SIGTERM) == 1
+        || sigismember(&pending, SIGHUP) == 1;
+}
