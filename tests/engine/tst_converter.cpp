@@ -1,0 +1,332 @@
+// Conversions with the real ffprobe and ffmpeg: both paths, the refusals,
+// awkward names, an existing target and cancellation.
+#include "ConversionFailure.h"
+#include "Converter.h"
+#include "Movies.h"
+#include "Scratch.h"
+
+#include <QFile>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTest>
+#include <future>
+#include <system_error>
+#include <thread>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+struct Report
+{
+    double fraction;
+    std::string stage;
+};
+
+struct Recorder
+{
+    std::mutex lock;
+    std::vector<Report> reports;
+
+    Converter::Progress callback()
+    {
+        return [this](double fraction, const std::string& stage) {
+            const std::lock_guard guard(lock);
+            reports.push_back({ fraction, stage });
+        };
+    }
+};
+
+std::filesystem::path fsPath(const QString& path)
+{
+    return std::filesystem::path(path.toStdString());
+}
+
+// The message a conversion throws, or the empty text when it succeeds.
+QString failureOf(Converter& converter, const QString& input, const QString& output,
+    const Converter::Progress& progress = [](double, const std::string&) { })
+{
+    try {
+        converter.convert(fsPath(input), fsPath(output), progress);
+    } catch (const std::exception& error) {
+        return QString::fromStdString(error.what());
+    }
+    return {};
+}
+
+QByteArray videoPacketsHash(const QString& movie)
+{
+    QProcess ffmpeg;
+    ffmpeg.start(u"/usr/bin/ffmpeg"_s,
+        { u"-v"_s, u"error"_s, u"-i"_s, movie, u"-map"_s, u"0:v:0"_s, u"-c"_s, u"copy"_s, u"-f"_s,
+            u"md5"_s, u"-"_s });
+    ffmpeg.waitForFinished();
+    return ffmpeg.readAllStandardOutput().trimmed();
+}
+
+void verifyReports(const std::vector<Report>& reports, const std::string& stage)
+{
+    QVERIFY(reports.size() >= 2);
+    QCOMPARE(reports.front().fraction, 0.0);
+    QCOMPARE(reports.front().stage, stage);
+    for (std::size_t i = 1; i + 1 < reports.size(); ++i) {
+        QVERIFY(reports[i].fraction <= 0.99);
+        QCOMPARE(reports[i].stage, stage);
+    }
+    QCOMPARE(reports.back().fraction, 1.0);
+    QCOMPARE(reports.back().stage, std::string("Done"));
+}
+
+} // namespace
+
+class ConverterTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void copiesCompatibleVideo();
+    void encodesOtherVideo();
+    void acceptsMovieWithoutAudio();
+    void refusesHdr_data();
+    void refusesHdr();
+    void handlesAwkwardNames_data();
+    void handlesAwkwardNames();
+    void neverReplacesExistingFile();
+    void reportsFfmpegFailureFromItsLog();
+    void refusesUnreadableMovie();
+    void cancelsDuringEncode();
+    void cancelBeforeRunHoldsUntilReset();
+};
+
+void ConverterTest::copiesCompatibleVideo()
+{
+    const Scratch scratch;
+    Converter converter;
+    Recorder recorder;
+    const QString output = scratch.path(u"Trip.mp4"_s);
+
+    QCOMPARE(failureOf(converter, movies::h264(), output, recorder.callback()), QString());
+
+    verifyReports(recorder.reports, "Copying compatible video");
+    QVERIFY(recorder.reports.size() > 2); // a 2 s movie gives progress lines on the way
+    const QJsonObject report = movies::probe(output);
+    const QJsonObject video = movies::stream(report, u"video"_s);
+    QCOMPARE(video.value(u"codec_name"_s).toString(), u"h264"_s);
+    QCOMPARE(video.value(u"pix_fmt"_s).toString(), u"yuv420p"_s);
+    QCOMPARE(videoPacketsHash(output), videoPacketsHash(movies::h264()));
+    const QJsonObject audio = movies::stream(report, u"audio"_s);
+    QCOMPARE(audio.value(u"codec_name"_s).toString(), u"aac"_s);
+    const int bitRate = audio.value(u"bit_rate"_s).toString().toInt();
+    QVERIFY2(bitRate > 150000 && bitRate <= 200000, qPrintable(QString::number(bitRate)));
+    // +faststart: the index comes before the media data.
+    QVERIFY(movies::atomOffset(output, "moov") >= 0);
+    QVERIFY(movies::atomOffset(output, "moov") < movies::atomOffset(output, "mdat"));
+    QCOMPARE(scratch.files(), QStringList { u"Trip.mp4"_s });
+    QCOMPARE(scratch.temporaryFiles(), QStringList());
+}
+
+void ConverterTest::encodesOtherVideo()
+{
+    const Scratch scratch;
+    Converter converter;
+    Recorder recorder;
+    const QString output = scratch.path(u"Odd.mp4"_s);
+
+    QCOMPARE(failureOf(converter, movies::prores(), output, recorder.callback()), QString());
+
+    verifyReports(recorder.reports, "Encoding H.264 video");
+    const QJsonObject report = movies::probe(output);
+    const QJsonObject video = movies::stream(report, u"video"_s);
+    QCOMPARE(video.value(u"codec_name"_s).toString(), u"h264"_s);
+    QCOMPARE(video.value(u"pix_fmt"_s).toString(), u"yuv420p"_s);
+    QCOMPARE(video.value(u"width"_s).toInt(), 320); // 321 x 241 rounded down to even
+    QCOMPARE(video.value(u"height"_s).toInt(), 240);
+    QCOMPARE(movies::stream(report, u"audio"_s).value(u"codec_name"_s).toString(), u"aac"_s);
+    QCOMPARE(scratch.files(), QStringList { u"Odd.mp4"_s });
+    QCOMPARE(scratch.temporaryFiles(), QStringList());
+}
+
+void ConverterTest::acceptsMovieWithoutAudio()
+{
+    const Scratch scratch;
+    Converter converter;
+    const QString output = scratch.path(u"Silent.mp4"_s);
+
+    QCOMPARE(failureOf(converter, movies::silent(), output), QString());
+
+    const QJsonObject report = movies::probe(output);
+    QCOMPARE(movies::stream(report, u"video"_s).value(u"codec_name"_s).toString(), u"h264"_s);
+    QVERIFY(movies::stream(report, u"audio"_s).isEmpty());
+}
+
+void ConverterTest::refusesHdr_data()
+{
+    QTest::addColumn<QString>("movie");
+    QTest::newRow("PQ") << movies::pq();
+    QTest::newRow("HLG") << movies::hlg();
+}
+
+void ConverterTest::refusesHdr()
+{
+    QFETCH(QString, movie);
+    const Scratch scratch;
+    Converter converter;
+    Recorder recorder;
+
+    QCOMPARE(failureOf(converter, movie, scratch.path(u"Out.mp4"_s), recorder.callback()),
+        QString::fromUtf8(ConversionFailure::hdrFootage));
+    QCOMPARE(QString::fromUtf8(ConversionFailure::hdrFootage),
+        u"This is HDR footage. Use a color-managed HDR-to-SDR export before converting with "
+        u"Bramblecrest."_s);
+    QVERIFY(recorder.reports.empty());
+    QCOMPARE(scratch.files(), QStringList());
+    QCOMPARE(scratch.temporaryFiles(), QStringList());
+}
+
+void ConverterTest::handlesAwkwardNames_data()
+{
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<QString>("target");
+    QTest::newRow("spaces") << u"My Summer Trip.mov"_s << u"My Summer Trip.mp4"_s;
+    QTest::newRow("colon") << u"file:trip.mov"_s << u"http:trip.mp4"_s;
+    QTest::newRow("non-ASCII") << u"Fahrräder – Ölberg 東京.mov"_s << u"Fahrräder – Ölberg 東京.mp4"_s;
+    QTest::newRow("leading dash") << u"-i.mov"_s << u"-y.mp4"_s;
+    QTest::newRow("quotes and dollar") << u"it's \"$HOME\".mov"_s << u"it's \"$HOME\".mp4"_s;
+}
+
+void ConverterTest::handlesAwkwardNames()
+{
+    QFETCH(QString, source);
+    QFETCH(QString, target);
+    const Scratch scratch;
+    movies::copyTo(movies::h264(), scratch.path(source));
+    Converter converter;
+
+    QCOMPARE(failureOf(converter, scratch.path(source), scratch.path(target)), QString());
+
+    QCOMPARE(movies::stream(movies::probe(scratch.path(target)), u"video"_s)
+                 .value(u"codec_name"_s)
+                 .toString(),
+        u"h264"_s);
+    QStringList expected { source, target };
+    expected.sort();
+    QCOMPARE(scratch.files(), expected);
+}
+
+void ConverterTest::neverReplacesExistingFile()
+{
+    const Scratch scratch;
+    const QString output = scratch.path(u"Trip.mp4"_s);
+    {
+        QFile existing(output);
+        QVERIFY(existing.open(QIODevice::WriteOnly));
+        existing.write("precious");
+    }
+    Converter converter;
+    Recorder recorder;
+
+    bool platformError = false;
+    try {
+        converter.convert(fsPath(movies::h264()), fsPath(output), recorder.callback());
+    } catch (const ConversionFailure&) {
+    } catch (const std::system_error& error) {
+        platformError = true;
+        QCOMPARE(QString::fromUtf8(error.what()),
+            u"Could not move the converted movie to \"%1\": File exists"_s.arg(output));
+    }
+    QVERIFY(platformError);
+
+    QVERIFY(!recorder.reports.empty());
+    QVERIFY(recorder.reports.back().stage != "Done");
+    QFile existing(output);
+    QVERIFY(existing.open(QIODevice::ReadOnly));
+    QCOMPARE(existing.readAll(), QByteArray("precious"));
+    QCOMPARE(scratch.files(), QStringList { u"Trip.mp4"_s });
+    QCOMPARE(scratch.temporaryFiles(), QStringList());
+}
+
+void ConverterTest::reportsFfmpegFailureFromItsLog()
+{
+    const Scratch scratch;
+    Converter converter;
+
+    // ffmpeg cannot create its output in a folder that does not exist.
+    const QString failure
+        = failureOf(converter, movies::h264(), scratch.path(u"missing/Trip.mp4"_s));
+
+    QVERIFY2(failure.startsWith(u"Conversion failed: "_s), qPrintable(failure));
+    QVERIFY2(failure.contains(u"No such file or directory"_s), qPrintable(failure));
+    QVERIFY(failure.endsWith(u'\n'));
+    QCOMPARE(scratch.files(), QStringList());
+    QCOMPARE(scratch.temporaryFiles(), QStringList());
+}
+
+void ConverterTest::refusesUnreadableMovie()
+{
+    const Scratch scratch;
+    Converter converter;
+    {
+        QFile broken(scratch.path(u"Broken.mov"_s));
+        QVERIFY(broken.open(QIODevice::WriteOnly));
+        broken.write("this is not a movie");
+    }
+
+    QCOMPARE(failureOf(converter, scratch.path(u"Broken.mov"_s), scratch.path(u"Out.mp4"_s)),
+        u"Could not read a video track. Check that the MOV is complete and playable."_s);
+    QCOMPARE(failureOf(converter, scratch.path(u"Absent.mov"_s), scratch.path(u"Out.mp4"_s)),
+        u"Could not read a video track. Check that the MOV is complete and playable."_s);
+    QCOMPARE(scratch.files(), QStringList { u"Broken.mov"_s });
+}
+
+void ConverterTest::cancelsDuringEncode()
+{
+    const Scratch scratch;
+    const QString output = scratch.path(u"Slow.mp4"_s);
+    const QString movie = movies::slowEncode();
+    Converter converter;
+    Recorder recorder;
+    std::promise<void> encoding;
+    bool signalled = false;
+    const Converter::Progress progress = [&](double fraction, const std::string& stage) {
+        recorder.callback()(fraction, stage);
+        if (fraction > 0 && !signalled) {
+            signalled = true;
+            encoding.set_value();
+        }
+    };
+
+    std::future<QString> outcome = std::async(std::launch::async,
+        [&] { return failureOf(converter, movie, output, progress); });
+    QVERIFY(encoding.get_future().wait_for(std::chrono::minutes(2)) == std::future_status::ready);
+    converter.cancel();
+    QVERIFY(outcome.wait_for(std::chrono::minutes(1)) == std::future_status::ready);
+
+    QCOMPARE(outcome.get(), u"Cancelled"_s);
+    QVERIFY(converter.isCancelled());
+    for (const Report& report : recorder.reports)
+        QVERIFY(report.stage != "Done");
+    QCOMPARE(scratch.files(), QStringList());
+    QCOMPARE(scratch.temporaryFiles(), QStringList());
+}
+
+void ConverterTest::cancelBeforeRunHoldsUntilReset()
+{
+    const Scratch scratch;
+    Converter converter;
+    converter.cancel();
+    QVERIFY(converter.isCancelled());
+
+    QCOMPARE(failureOf(converter, movies::h264(), scratch.path(u"A.mp4"_s)), u"Cancelled"_s);
+    // Cancellation is checked before the HDR refusal.
+    QCOMPARE(failureOf(converter, movies::pq(), scratch.path(u"B.mp4"_s)), u"Cancelled"_s);
+    QCOMPARE(scratch.files(), QStringList());
+
+    converter.reset();
+    QVERIFY(!converter.isCancelled());
+    QCOMPARE(failureOf(converter, movies::h264(), scratch.path(u"A.mp4"_s)), QString());
+    QCOMPARE(scratch.files(), QStringList { u"A.mp4"_s });
+    QCOMPARE(scratch.temporaryFiles(), QStringList());
+}
+
+QTEST_APPLESS_MAIN(ConverterTest)
+#include "tst_converter.moc"

@@ -1,0 +1,430 @@
+// The engine against fake ffprobe and ffmpeg programs: tool lookup, argument
+// lists, the files of a run, progress parsing, failure messages and the
+// child's signal state.
+#include "ConversionFailure.h"
+#include "Converter.h"
+#include "FakeTools.h"
+#include "Scratch.h"
+
+#include <QDir>
+#include <QRegularExpression>
+#include <QTest>
+#include <csignal>
+#include <future>
+#include <system_error>
+#include <thread>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString missingTools = u"FFmpeg is missing. This app uses FFmpeg and ffprobe installed on this Mac."_s;
+const QString uuidPattern = u"[0-9A-F]{8}-[0-9A-F]{4}-4[0-9A-F]{3}-[89AB][0-9A-F]{3}-[0-9A-F]{12}"_s;
+
+using Reports = QList<QPair<double, QString>>;
+
+std::filesystem::path fsPath(const QString& path)
+{
+    return std::filesystem::path(path.toStdString());
+}
+
+struct Run
+{
+    QString failure; // empty on success
+    Reports reports;
+};
+
+Run convert(Converter& converter, const QString& input, const QString& output)
+{
+    Run run;
+    try {
+        converter.convert(fsPath(input), fsPath(output), [&](double fraction, const std::string& stage) {
+            run.reports.append({ fraction, QString::fromStdString(stage) });
+        });
+    } catch (const std::exception& error) {
+        run.failure = QString::fromStdString(error.what());
+    }
+    return run;
+}
+
+QString copyReport(const QString& duration = u"12.500000"_s)
+{
+    return videoReport(u"h264"_s, u"yuv420p"_s, u"bt709"_s, duration);
+}
+
+} // namespace
+
+class ConverterToolsTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void looksUpToolsInOrder();
+    void findsRealToolsInFixedFolders();
+    void reportsMissingTools();
+    void passesExactProbeArguments();
+    void refusesFailedProbe();
+    void passesExactFfmpegArguments_data();
+    void passesExactFfmpegArguments();
+    void namesRunFilesAndRemovesThem();
+    void readsProgressLines();
+    void reportsNothingBetweenWithoutDuration();
+    void buildsFailureFromLogTail_data();
+    void buildsFailureFromLogTail();
+    void reportsChildKilledBySignalAsFailure();
+    void reportsUnstartableFfmpeg();
+    void startsChildWithDefaultSignals();
+    void cancelsRepeatedlyWhileRunning();
+};
+
+void ConverterToolsTest::looksUpToolsInOrder()
+{
+    FakeTools first, second, third;
+    first.write(u"ffprobe"_s, u"exit 1"_s, false); // not executable: skipped
+    QDir(first.folder().c_str()).mkdir(u"ffmpeg"_s); // a folder: skipped
+    second.writeProbe(copyReport(u"2.5"_s));
+    third.writeProbe(copyReport(u"7"_s));
+    Converter converter({ first.folder(), second.folder(), third.folder() });
+
+    QCOMPARE(converter.inspect("/any.mov").duration, 2.5);
+
+    third.writeFfmpeg(u"true"_s);
+    const Scratch scratch;
+    QCOMPARE(convert(converter, u"/any.mov"_s, scratch.path(u"Out.mp4"_s)).failure, QString());
+    QVERIFY(!third.recordedArguments().isEmpty());
+}
+
+void ConverterToolsTest::findsRealToolsInFixedFolders()
+{
+    const std::vector<std::filesystem::path> expected { "/opt/homebrew/bin", "/usr/local/bin", "/usr/bin" };
+    QCOMPARE(Converter::fixedToolFolders(), expected);
+    const std::string found = Converter::executable("ffmpeg").string();
+    QVERIFY(found == "/opt/homebrew/bin/ffmpeg" || found == "/usr/local/bin/ffmpeg"
+        || found == "/usr/bin/ffmpeg");
+    QVERIFY_THROWS_EXCEPTION(ConversionFailure, Converter::executable("no-such-tool-bramblecrest"));
+}
+
+void ConverterToolsTest::reportsMissingTools()
+{
+    const Scratch scratch;
+    FakeTools tools;
+    Converter converter(tools.folders());
+    QCOMPARE(convert(converter, u"/any.mov"_s, scratch.path(u"Out.mp4"_s)).failure, missingTools);
+
+    // ffprobe present, ffmpeg absent: inspection works, conversion does not.
+    tools.writeProbe(copyReport());
+    QCOMPARE(converter.inspect("/any.mov").duration, 12.5);
+    const Run run = convert(converter, u"/any.mov"_s, scratch.path(u"Out.mp4"_s));
+    QCOMPARE(run.failure, missingTools);
+    QVERIFY(run.reports.isEmpty());
+    QCOMPARE(scratch.files(), QStringList());
+    QCOMPARE(scratch.temporaryFiles(), QStringList()); // the log made before the lookup is gone
+}
+
+void ConverterToolsTest::passesExactProbeArguments()
+{
+    FakeTools tools;
+    tools.write(u"ffprobe"_s,
+        u"for a in \"$@\"; do printf '%s\\n' \"$a\"; done > '%1'\nprintf '%2'"_s.arg(
+            tools.path(u"args.txt"_s), copyReport()));
+    Converter converter(tools.folders());
+    converter.inspect("/movies/My Trip.mov");
+    QCOMPARE(tools.recordedArguments(),
+        QStringList({ u"-v"_s, u"error"_s, u"-show_streams"_s, u"-show_format"_s, u"-of"_s,
+            u"json"_s, u"/movies/My Trip.mov"_s }));
+}
+
+void ConverterToolsTest::refusesFailedProbe()
+{
+    FakeTools tools;
+    tools.writeProbe(copyReport(), 1); // a good report does not help a failed probe
+    Converter converter(tools.folders());
+    QVERIFY_THROWS_EXCEPTION(ConversionFailure, converter.inspect("/any.mov"));
+
+    tools.writeProbe(u"{\"streams\": [}"_s);
+    try {
+        converter.inspect("/any.mov");
+        QFAIL("no failure");
+    } catch (const ConversionFailure&) {
+        QFAIL("a parser error must not become a ConversionFailure");
+    } catch (const std::exception& error) {
+        QVERIFY2(QString::fromUtf8(error.what()).contains(u"parse error"_s), error.what());
+    }
+}
+
+void ConverterToolsTest::passesExactFfmpegArguments_data()
+{
+    QTest::addColumn<QString>("report");
+    QTest::addColumn<QStringList>("videoPart");
+    QTest::addColumn<QString>("stage");
+    QTest::newRow("copy") << copyReport() << QStringList { u"-c:v"_s, u"copy"_s }
+                          << u"Copying compatible video"_s;
+    QTest::newRow("encode") << videoReport(u"prores"_s, u"yuv422p10le"_s, u""_s, u"12.5"_s)
+                            << QStringList { u"-c:v"_s, u"libx264"_s, u"-preset"_s, u"fast"_s,
+                                   u"-crf"_s, u"18"_s, u"-pix_fmt"_s, u"yuv420p"_s, u"-vf"_s,
+                                   u"scale=trunc(iw/2)*2:trunc(ih/2)*2"_s }
+                            << u"Encoding H.264 video"_s;
+}
+
+void ConverterToolsTest::passesExactFfmpegArguments()
+{
+    QFETCH(QString, report);
+    QFETCH(QStringList, videoPart);
+    QFETCH(QString, stage);
+    const Scratch scratch;
+    FakeTools tools;
+    tools.writeProbe(report);
+    tools.writeFfmpeg(u"true"_s);
+    Converter converter(tools.folders());
+    const QString input = u"/movies/My Trip.mov"_s;
+
+    const Run run = convert(converter, input, scratch.path(u"My Trip.mp4"_s));
+
+    QCOMPARE(run.failure, QString());
+    QCOMPARE(run.reports, Reports({ { 0.0, stage }, { 1.0, u"Done"_s } }));
+    const QStringList arguments = tools.recordedArguments();
+    const QStringList head { u"-hide_banner"_s, u"-loglevel"_s, u"error"_s, u"-nostdin"_s, u"-n"_s,
+        u"-i"_s, input, u"-map"_s, u"0:v:0"_s, u"-map"_s, u"0:a?"_s };
+    const QStringList tail { u"-c:a"_s, u"aac"_s, u"-b:a"_s, u"192k"_s, u"-movflags"_s,
+        u"+faststart"_s, u"-progress"_s, u"pipe:1"_s, u"-nostats"_s };
+    QCOMPARE(arguments.size(), videoPart.size() == 2 ? 23 : 31);
+    QCOMPARE(arguments.mid(0, 11), head);
+    QCOMPARE(arguments.mid(11, videoPart.size()), videoPart);
+    QCOMPARE(arguments.mid(11 + videoPart.size(), tail.size()), tail);
+    const QRegularExpression temporary(
+        u"^%1/\\.bramblecrest-%2\\.mp4$"_s.arg(QRegularExpression::escape(scratch.folder()), uuidPattern));
+    QVERIFY2(temporary.match(arguments.last()).hasMatch(), qPrintable(arguments.last()));
+    QCOMPARE(scratch.files(), QStringList { u"My Trip.mp4"_s });
+}
+
+void ConverterToolsTest::namesRunFilesAndRemovesThem()
+{
+    const Scratch scratch;
+    FakeTools tools;
+    tools.writeProbe(copyReport());
+    // The log is ffmpeg's standard error: note its name and mode while it runs.
+    tools.writeFfmpeg(u"log=$(readlink /proc/$$/fd/2)\n"
+                      u"printf '%s\\n' \"$log\" > '%1'\nstat -c %a \"$log\" >> '%1'"_s.arg(
+                          tools.path(u"log.txt"_s)));
+    Converter converter(tools.folders());
+
+    QCOMPARE(convert(converter, u"/in.mov"_s, scratch.path(u"Out.mp4"_s)).failure, QString());
+
+    QFile note(tools.path(u"log.txt"_s));
+    QVERIFY(note.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(note.readAll()).split(u'\n');
+    const QString temporaryDirectory = QString::fromLocal8Bit(qgetenv("TMPDIR"));
+    const QRegularExpression log(u"^%1/bramblecrest-%2\\.log$"_s.arg(
+        QRegularExpression::escape(temporaryDirectory), uuidPattern));
+    QVERIFY2(log.match(lines.value(0)).hasMatch(), qPrintable(lines.value(0)));
+    QCOMPARE(lines.value(1), u"600"_s);
+    QCOMPARE(scratch.files(), QStringList { u"Out.mp4"_s });
+    QCOMPARE(scratch.temporaryFiles(), QStringList());
+}
+
+void ConverterToolsTest::readsProgressLines()
+{
+    const Scratch scratch;
+    FakeTools tools;
+    tools.writeProbe(copyReport(u"12.500000"_s));
+    tools.writeFfmpeg(uR"(printf 'frame=1\nout_time_us=6250000\nout_time_ms=9000000\n'
+printf 'out_time_us=20000000\nout_time_us=N/A\nout_time_us=-1250000\n'
+printf 'out_time_us= 1\nout_time_us=1 \n out_time_us=1\nprogress=continue\n'
+printf 'out_time_us=31'
+sleep 0.3
+printf '25000\n'
+printf 'out_time_us=\377\n'
+printf 'out_time_us=12500000')"_s);
+    Converter converter(tools.folders());
+
+    const Run run = convert(converter, u"/in.mov"_s, scratch.path(u"Out.mp4"_s));
+
+    QCOMPARE(run.failure, QString());
+    const QString stage = u"Copying compatible video"_s;
+    // The unterminated last line is never processed.
+    QCOMPARE(run.reports,
+        Reports({ { 0.0, stage }, { 0.5, stage }, { 0.99, stage }, { -0.1, stage }, { 0.25, stage },
+            { 1.0, u"Done"_s } }));
+}
+
+void ConverterToolsTest::reportsNothingBetweenWithoutDuration()
+{
+    const Scratch scratch;
+    FakeTools tools;
+    tools.writeProbe(copyReport(u"N/A"_s));
+    tools.writeFfmpeg(u"printf 'out_time_us=1000000\\nout_time_us=2000000\\n'"_s);
+    Converter converter(tools.folders());
+
+    const Run run = convert(converter, u"/in.mov"_s, scratch.path(u"Out.mp4"_s));
+
+    QCOMPARE(run.reports,
+        Reports({ { 0.0, u"Copying compatible video"_s }, { 1.0, u"Done"_s } }));
+}
+
+void ConverterToolsTest::buildsFailureFromLogTail_data()
+{
+    QTest::addColumn<QByteArray>("log");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("one line") << QByteArray("Invalid data found\n")
+                              << u"Conversion failed: Invalid data found\n"_s;
+    QTest::newRow("empty log") << QByteArray() << u"Conversion failed: "_s;
+    const QByteArray longLog = QByteArray(100, 'a') + QByteArray(900, 'b');
+    QTest::newRow("long log keeps the last 900") << longLog
+                                                 << u"Conversion failed: "_s + QString(900, u'b');
+    // 950 two-byte letters: the tail counts characters, never splits one.
+    QByteArray letters;
+    for (int i = 0; i < 950; ++i)
+        letters += "\xC3\xA4";
+    QTest::newRow("characters, not bytes") << letters << u"Conversion failed: "_s + QString(900, u'ä');
+    QTest::newRow("invalid UTF-8") << QByteArray("bad \xFF byte\n") << u"Conversion failed: Unknown error"_s;
+}
+
+void ConverterToolsTest::buildsFailureFromLogTail()
+{
+    QFETCH(QByteArray, log);
+    QFETCH(QString, message);
+    const Scratch scratch;
+    FakeTools tools;
+    tools.writeProbe(copyReport());
+    QFile logFile(tools.path(u"log.bin"_s));
+    QVERIFY(logFile.open(QIODevice::WriteOnly));
+    logFile.write(log);
+    logFile.close();
+    tools.writeFfmpeg(u"printf 'out_time_us=1\\n'\ncat '%1' >&2\nprintf 'partial' > \"$last\""_s.arg(
+                          logFile.fileName()),
+        1);
+    Converter converter(tools.folders());
+
+    const Run run = convert(converter, u"/in.mov"_s, scratch.path(u"Out.mp4"_s));
+
+    QCOMPARE(run.failure, message);
+    QCOMPARE(run.reports.last().second, u"Copying compatible video"_s);
+    QCOMPARE(scratch.files(), QStringList()); // the partial output is gone
+    QCOMPARE(scratch.temporaryFiles(), QStringList());
+}
+
+void ConverterToolsTest::reportsChildKilledBySignalAsFailure()
+{
+    const Scratch scratch;
+    FakeTools tools;
+    tools.writeProbe(copyReport());
+    tools.write(u"ffmpeg"_s, u"printf 'dying\\n' >&2\nkill -KILL $$"_s);
+    Converter converter(tools.folders());
+
+    QCOMPARE(convert(converter, u"/in.mov"_s, scratch.path(u"Out.mp4"_s)).failure,
+        u"Conversion failed: dying\n"_s);
+}
+
+void ConverterToolsTest::reportsUnstartableFfmpeg()
+{
+    const Scratch scratch;
+    FakeTools tools;
+    tools.writeProbe(copyReport());
+    QFile script(tools.path(u"ffmpeg"_s));
+    QVERIFY(script.open(QIODevice::WriteOnly));
+    script.write("#!/nonexistent/interpreter\n");
+    script.close();
+    script.setPermissions(QFile::ReadOwner | QFile::ExeOwner);
+    Converter converter(tools.folders());
+
+    bool platformError = false;
+    try {
+        converter.convert("/in.mov", fsPath(scratch.path(u"Out.mp4"_s)), [](double, const std::string&) { });
+    } catch (const ConversionFailure&) {
+    } catch (const std::system_error& error) {
+        platformError = true;
+        QCOMPARE(QString::fromUtf8(error.what()),
+            u"Could not start \"%1\": No such file or directory"_s.arg(tools.path(u"ffmpeg"_s)));
+    }
+    QVERIFY(platformError);
+    QCOMPARE(scratch.files(), QStringList());
+    QCOMPARE(scratch.temporaryFiles(), QStringList());
+}
+
+void ConverterToolsTest::startsChildWithDefaultSignals()
+{
+    // This process ignores and blocks SIGINT; ffmpeg must still get it by default.
+    struct sigaction ignore {}, previous {};
+    ignore.sa_handler = SIG_IGN;
+    sigaction(SIGINT, &ignore, &previous);
+    sigset_t interrupt, previousMask;
+    sigemptyset(&interrupt);
+    sigaddset(&interrupt, SIGINT);
+    pthread_sigmask(SIG_BLOCK, &interrupt, &previousMask);
+
+    const Scratch scratch;
+    FakeTools tools;
+    tools.writeProbe(copyReport());
+    tools.writeFfmpeg(u"grep -E '^Sig(Ign|Blk)' /proc/$$/status > '%1'\nprintf 'out_time_us=1\\n'\nexec sleep 60"_s.arg(
+        tools.path(u"signals.txt"_s)));
+    Converter converter(tools.folders());
+    std::promise<void> started;
+    std::future<QString> outcome = std::async(std::launch::async, [&] {
+        try {
+            converter.convert("/in.mov", fsPath(scratch.path(u"Out.mp4"_s)),
+                [&, once = true](double fraction, const std::string&) mutable {
+                    // The first report (0) comes before the script has run; wait for its line.
+                    if (fraction > 0 && std::exchange(once, false))
+                        started.set_value();
+                });
+        } catch (const std::exception& error) {
+            return QString::fromUtf8(error.what());
+        }
+        return QString();
+    });
+    started.get_future().wait();
+    converter.cancel();
+    const bool ended = outcome.wait_for(std::chrono::seconds(30)) == std::future_status::ready;
+
+    sigaction(SIGINT, &previous, nullptr);
+    pthread_sigmask(SIG_SETMASK, &previousMask, nullptr);
+    QVERIFY2(ended, "ffmpeg ignored the cancel's SIGINT");
+    QCOMPARE(outcome.get(), u"Cancelled"_s);
+    // Signals 1 to 31 neither blocked nor ignored (above them are the C
+    // library's internal real-time signals).
+    QFile signalState(tools.path(u"signals.txt"_s));
+    QVERIFY(signalState.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(signalState.readAll()).split(u'\n');
+    QCOMPARE(lines.value(0).section(u'\t', 0, 0), u"SigBlk:"_s);
+    QCOMPARE(lines.value(0).section(u'\t', 1).toULongLong(nullptr, 16) & 0x7fffffffu, 0u);
+    QCOMPARE(lines.value(1).section(u'\t', 0, 0), u"SigIgn:"_s);
+    QCOMPARE(lines.value(1).section(u'\t', 1).toULongLong(nullptr, 16) & 0x7fffffffu, 0u);
+}
+
+void ConverterToolsTest::cancelsRepeatedlyWhileRunning()
+{
+    // cancel() and isCancelled() from another thread at any moment of many
+    // short runs, each started after reset() as a batch does: every run either
+    // finishes or ends "Cancelled", and none leaves a file behind. Under
+    // ThreadSanitizer this is the test of the lock.
+    const Scratch scratch;
+    FakeTools tools;
+    tools.writeProbe(copyReport(u"1"_s));
+    tools.writeFfmpeg(u"printf 'out_time_us=500000\\n'\nsleep 0.01"_s);
+    Converter converter(tools.folders());
+    int finished = 0;
+    {
+        const std::jthread canceller([&](std::stop_token stop) {
+            for (int i = 0; !stop.stop_requested(); ++i) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(5 + i % 17));
+                converter.cancel();
+                (void)converter.isCancelled();
+            }
+        });
+        for (int i = 0; i < 30; ++i) {
+            converter.reset();
+            const Run run = convert(converter, u"/in.mov"_s, scratch.path(u"Out.mp4"_s));
+            QVERIFY2(run.failure.isEmpty() || run.failure == u"Cancelled"_s, qPrintable(run.failure));
+            if (run.failure.isEmpty()) {
+                ++finished;
+                QVERIFY(QFile::remove(scratch.path(u"Out.mp4"_s)));
+            }
+        }
+    }
+    QCOMPARE(scratch.files(), QStringList());
+    QCOMPARE(scratch.temporaryFiles(), QStringList());
+    qInfo("%d of 30 runs finished, the rest were cancelled", finished);
+}
+
+QTEST_APPLESS_MAIN(ConverterToolsTest)
+#include "tst_convertertools.moc"

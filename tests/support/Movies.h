@@ -1,0 +1,28 @@
+// Small movies made with ffmpeg's test sources, generated once per build tree,
+// and a probe of what a conversion wrote.
+#pragma once
+
+#include <QJsonObject>
+#include <QString>
+#include <QStringList>
+
+namespace movies {
+
+// Each returns the path of a generated movie, making it on first use.
+QString h264();         // 320x240 H.264 yuv420p with AAC audio, 2 s: the copy path
+QString prores();       // 321x241 ProRes 4:2:2 with PCM audio, 2 s: the encoding path
+QString silent();       // 320x240 H.264 yuv420p without audio, 1 s
+QString pq();           // H.264 tagged with the PQ transfer (smpte2084)
+QString hlg();          // H.264 tagged with the HLG transfer (arib-std-b67)
+QString slowEncode();   // 1280x720 ProRes, 10 s: an encode long enough to cancel
+
+// ffprobe's streams and format of a file, as JSON.
+QJsonObject probe(const QString& path);
+// The first stream of the given codec_type, or an empty object.
+QJsonObject stream(const QJsonObject& report, const QString& type);
+// The byte offset of the first top-level atom of the given type, or -1.
+qint64 atomOffset(const QString& path, const QByteArray& type);
+// Copies a movie to a new name (so a test can use odd names).
+void copyTo(const QString& movie, const QString& path);
+
+} // namespace movies
