@@ -1,0 +1,156 @@
+// Adding files, choosing the destination, output naming and the window's
+// direct changes. The batch run is in BatchRun.cpp.
+#include "AppModel.h"
+
+#include "Converter.h"
+#include "FilePicker.h"
+
+#include <QDir>
+#include <QFile>
+#include <sys/stat.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// The text after the last full stop of the file name; a name that only
+// starts with a full stop (".mov") has none.
+QString pathExtension(const QUrl& url)
+{
+    const QString name = url.fileName();
+    const qsizetype dot = name.lastIndexOf(u'.');
+    return dot > 0 ? name.mid(dot + 1) : QString();
+}
+
+QString withoutExtension(const QString& name)
+{
+    const qsizetype dot = name.lastIndexOf(u'.');
+    return dot > 0 ? name.left(dot) : name;
+}
+
+// Anything at the path counts, a dangling symbolic link included: the final
+// rename would refuse it as well.
+bool somethingExists(const QString& path)
+{
+    struct stat info;
+    return ::lstat(QFile::encodeName(path).constData(), &info) == 0;
+}
+
+} // namespace
+
+AppModel::AppModel(std::shared_ptr<FilePicker> picker, std::shared_ptr<Converter> converter,
+    QObject* parent)
+    : QObject(parent)
+    , m_picker(std::move(picker))
+    , m_converter(converter ? std::move(converter) : std::make_shared<Converter>())
+{
+    connect(&m_items, &QueueList::countChanged, this, &AppModel::updateHasPending);
+    connect(&m_items, &QueueList::outputCountChanged, this, &AppModel::updateHasPending);
+}
+
+AppModel::~AppModel()
+{
+    m_converter->cancel();
+    joinWorker();
+}
+
+bool AppModel::hasPending() const
+{
+    return m_items.count() > m_items.outputCount();
+}
+
+void AppModel::add(const QList<QUrl>& urls)
+{
+    for (const QUrl& url : urls) {
+        // Only local files can be handed to ffmpeg; anything else is refused like another kind.
+        if (!url.isLocalFile() || pathExtension(url).toLower() != u"mov"_s) {
+            setNotice(refusedKindNotice);
+            continue;
+        }
+        if (m_items.contains(url))
+            continue;
+        m_items.append(QueueItem::forUrl(url));
+    }
+}
+
+void AppModel::browse()
+{
+    if (!m_picker)
+        return;
+    if (const auto chosen = m_picker->pickMovies())
+        add(*chosen);
+}
+
+void AppModel::chooseFolder()
+{
+    if (!m_picker)
+        return;
+    if (const auto chosen = m_picker->pickFolder())
+        setDestination(chosen->isEmpty() ? QUrl() : chosen->constFirst());
+}
+
+QUrl AppModel::outputURL(const QUrl& source) const
+{
+    const QString sourcePath = source.toLocalFile();
+    const QString folder = m_destination.isEmpty() ? QFileInfo(sourcePath).path()
+                                                   : m_destination.toLocalFile();
+    const QString base = withoutExtension(QFileInfo(sourcePath).fileName());
+    const QDir target(folder);
+    QString candidate = target.filePath(base + u".mp4"_s);
+    for (qint64 counter = 2; somethingExists(candidate); ++counter)
+        candidate = target.filePath(base + u'-' + QString::number(counter) + u".mp4"_s);
+    return QUrl::fromLocalFile(candidate);
+}
+
+void AppModel::remove(const QString& id)
+{
+    m_items.remove(QUuid::fromString(id));
+}
+
+void AppModel::clear()
+{
+    m_items.clear();
+}
+
+void AppModel::resetDestination()
+{
+    setDestination(QUrl());
+}
+
+void AppModel::cancel()
+{
+    m_converter->cancel();
+}
+
+void AppModel::setRunning(bool running)
+{
+    if (m_running == running)
+        return;
+    m_running = running;
+    Q_EMIT runningChanged();
+}
+
+void AppModel::setNotice(const QString& notice)
+{
+    if (m_notice == notice && m_notice.isNull() == notice.isNull())
+        return;
+    m_notice = notice;
+    Q_EMIT noticeChanged();
+}
+
+void AppModel::setDestination(const QUrl& destination)
+{
+    if (m_destination == destination)
+        return;
+    m_destination = destination;
+    Q_EMIT destinationChanged();
+}
+
+void AppModel::updateHasPending()
+{
+    const bool pending = hasPending();
+    if (m_hasPending == pending)
+        return;
+    m_hasPending = pending;
+    Q_EMIT hasPendingChanged();
+}

@@ -1,0 +1,87 @@
+// The state behind one window: the queue, the destination folder, the notice
+// line and the batch run that converts the queue one movie at a time.
+#pragma once
+
+#include "QueueList.h"
+
+#include <QObject>
+#include <QString>
+#include <QUrl>
+#include <memory>
+#include <thread>
+
+class Converter;
+class FilePicker;
+
+class AppModel : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(QueueList* items READ items CONSTANT)
+    Q_PROPERTY(bool running READ running NOTIFY runningChanged)
+    Q_PROPERTY(QUrl destination READ destination NOTIFY destinationChanged)
+    Q_PROPERTY(QString notice READ notice NOTIFY noticeChanged)
+    // True while some item has no MP4 yet, so there is something to convert.
+    Q_PROPERTY(bool hasPending READ hasPending NOTIFY hasPendingChanged)
+
+public:
+    // `picker` may be null (nothing to browse with); `converter` defaults to a
+    // new one looking in the fixed tool folders.
+    explicit AppModel(std::shared_ptr<FilePicker> picker = {},
+        std::shared_ptr<Converter> converter = {}, QObject* parent = nullptr);
+    // Cancels a running conversion and waits for it, so no ffmpeg or temporary
+    // file outlives the window.
+    ~AppModel() override;
+
+    QueueList* items() { return &m_items; }
+    const QueueList* items() const { return &m_items; }
+    bool running() const { return m_running; }
+    QUrl destination() const { return m_destination; } // empty: beside each source
+    QString notice() const { return m_notice; } // null: no notice
+    bool hasPending() const;
+    Converter& converter() { return *m_converter; }
+
+    static inline const QString refusedKindNotice = QStringLiteral("Please choose QuickTime .mov files.");
+
+    // Queues the .mov files among `urls` that are not queued yet.
+    Q_INVOKABLE void add(const QList<QUrl>& urls);
+    Q_INVOKABLE void browse();
+    Q_INVOKABLE void chooseFolder();
+    // Where the MP4 for `source` goes: the first free name of Trip.mp4,
+    // Trip-2.mp4, ... in the destination or beside the source.
+    Q_INVOKABLE QUrl outputURL(const QUrl& source) const;
+    // Starts converting every item without an MP4, one after another.
+    Q_INVOKABLE void start();
+
+    // The window's direct changes.
+    Q_INVOKABLE void remove(const QString& id);
+    Q_INVOKABLE void clear();
+    Q_INVOKABLE void resetDestination();
+    Q_INVOKABLE void cancel();
+
+Q_SIGNALS:
+    void runningChanged();
+    void destinationChanged();
+    void noticeChanged();
+    void hasPendingChanged();
+
+private:
+    void setRunning(bool running);
+    void setNotice(const QString& notice);
+    void setDestination(const QUrl& destination);
+    void updateHasPending();
+    void convertNext();
+    void finishItem(const QUuid& id, const QUrl& output, const QString& failure, bool failed);
+    void joinWorker();
+
+    QueueList m_items;
+    bool m_running = false;
+    QUrl m_destination;
+    QString m_notice;
+    bool m_hasPending = false;
+    std::shared_ptr<FilePicker> m_picker;
+    std::shared_ptr<Converter> m_converter;
+
+    QList<QUuid> m_batch; // ids taken when the batch started
+    qsizetype m_nextInBatch = 0;
+    std::thread m_worker; // the conversion in progress, if any
+};
