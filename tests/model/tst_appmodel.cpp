@@ -1,0 +1,265 @@
+// The model's state without a batch: adding files, the pickers, the direct
+// changes and output naming.
+#include "AppModel.h"
+#include "Converter.h"
+#include "FakePicker.h"
+
+#include <QAbstractItemModelTester>
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QUrl file(const QString& path)
+{
+    return QUrl::fromLocalFile(path);
+}
+
+QStringList names(const AppModel& model)
+{
+    QStringList result;
+    for (const QueueItem& item : model.items()->items())
+        result.append(item.url.fileName());
+    return result;
+}
+
+void touch(const QString& path)
+{
+    QFile created(path);
+    QVERIFY(created.open(QIODevice::WriteOnly));
+}
+
+} // namespace
+
+class AppModelTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void startsEmpty();
+    void addsMoviesInAnyLetterCase();
+    void refusesOtherKindsWithNotice_data();
+    void refusesOtherKindsWithNotice();
+    void keepsNoticeAndIgnoresEmptyAdd();
+    void dropsDuplicates();
+    void removesAndClears();
+    void usesPickerAnswers();
+    void namesOutputs();
+    void addsTenThousandFilesAsRows();
+};
+
+void AppModelTest::startsEmpty()
+{
+    AppModel model;
+    QCOMPARE(model.items()->count(), 0);
+    QVERIFY(!model.running());
+    QVERIFY(model.destination().isEmpty());
+    QVERIFY(model.notice().isNull());
+    QVERIFY(!model.hasPending());
+    QVERIFY(!model.converter().isCancelled());
+
+    const QueueItem first = QueueItem::forUrl(file(u"/m/a.mov"_s));
+    const QueueItem again = QueueItem::forUrl(file(u"/m/a.mov"_s));
+    QCOMPARE(first.progress, 0.0);
+    QCOMPARE(first.status, u"Ready"_s);
+    QVERIFY(!first.hasOutput());
+    QVERIFY(!first.failed);
+    QVERIFY(first.id != again.id);
+}
+
+void AppModelTest::addsMoviesInAnyLetterCase()
+{
+    AppModel model;
+    QAbstractItemModelTester tester(model.items());
+    QSignalSpy inserted(model.items(), &QAbstractItemModel::rowsInserted);
+    QSignalSpy count(model.items(), &QueueList::countChanged);
+    QSignalSpy pending(&model, &AppModel::hasPendingChanged);
+
+    model.add({ file(u"/m/a.mov"_s), file(u"/m/b.MOV"_s), file(u"/m/c.Mov"_s) });
+
+    QCOMPARE(names(model), QStringList({ u"a.mov"_s, u"b.MOV"_s, u"c.Mov"_s }));
+    QCOMPARE(inserted.size(), 3); // one insertion per item
+    QCOMPARE(count.size(), 3);
+    QCOMPARE(pending.size(), 1);
+    QVERIFY(model.hasPending());
+    QVERIFY(model.notice().isNull());
+    const QModelIndex first = model.items()->index(0);
+    QCOMPARE(first.data(QueueList::FileNameRole).toString(), u"a.mov"_s);
+    QCOMPARE(first.data(QueueList::StatusRole).toString(), u"Ready"_s);
+    QCOMPARE(first.data(QueueList::UrlRole).toUrl(), file(u"/m/a.mov"_s));
+    QCOMPARE(first.data(QueueList::IdRole).toString(),
+        model.items()->at(0).id.toString(QUuid::WithoutBraces));
+}
+
+void AppModelTest::refusesOtherKindsWithNotice_data()
+{
+    QTest::addColumn<QUrl>("url");
+    QTest::newRow("MP4") << file(u"/m/clip.mp4"_s);
+    QTest::newRow("no extension") << file(u"/m/clip"_s);
+    QTest::newRow(".mov.zip") << file(u"/m/clip.mov.zip"_s);
+    QTest::newRow("hidden name only") << file(u"/m/.mov"_s);
+    QTest::newRow("not a local file") << QUrl(u"https://example.org/clip.mov"_s);
+}
+
+void AppModelTest::refusesOtherKindsWithNotice()
+{
+    QFETCH(QUrl, url);
+    AppModel model;
+    QSignalSpy notice(&model, &AppModel::noticeChanged);
+
+    model.add({ url, file(u"/m/d.mov"_s), url });
+
+    QCOMPARE(model.notice(), u"Please choose QuickTime .mov files."_s);
+    QCOMPARE(notice.size(), 1);
+    QCOMPARE(names(model), QStringList { u"d.mov"_s });
+}
+
+void AppModelTest::keepsNoticeAndIgnoresEmptyAdd()
+{
+    AppModel model;
+    model.add({ file(u"/m/clip.mp4"_s) });
+    QSignalSpy notice(&model, &AppModel::noticeChanged);
+    QSignalSpy inserted(model.items(), &QAbstractItemModel::rowsInserted);
+
+    model.add({});
+    model.add({ file(u"/m/good.mov"_s) });
+
+    QCOMPARE(model.notice(), u"Please choose QuickTime .mov files."_s);
+    QCOMPARE(notice.size(), 0);
+    QCOMPARE(inserted.size(), 1);
+}
+
+void AppModelTest::dropsDuplicates()
+{
+    AppModel model;
+    model.add({ file(u"/m/a.mov"_s), file(u"/m/a.mov"_s) });
+    model.add({ file(u"/m/a.mov"_s) });
+    // Plain URL equality: another spelling or letter case is another URL.
+    model.add({ file(u"/m/A.mov"_s), file(u"/m/./a.mov"_s) });
+
+    QCOMPARE(names(model), QStringList({ u"a.mov"_s, u"A.mov"_s, u"a.mov"_s }));
+    QVERIFY(model.notice().isNull());
+
+    // Once removed, the file can be queued again.
+    model.remove(model.items()->at(0).id.toString());
+    model.add({ file(u"/m/a.mov"_s) });
+    QCOMPARE(model.items()->count(), 3);
+    QCOMPARE(model.items()->items().constLast().url, file(u"/m/a.mov"_s));
+}
+
+void AppModelTest::removesAndClears()
+{
+    AppModel model;
+    QAbstractItemModelTester tester(model.items());
+    model.add({ file(u"/m/a.mov"_s), file(u"/m/b.mov"_s), file(u"/m/c.mov"_s), file(u"/m/x.mp4"_s) });
+    const QString middle = model.items()->at(1).id.toString(QUuid::WithoutBraces);
+
+    model.remove(QUuid::createUuid().toString());
+    QCOMPARE(model.items()->count(), 3);
+
+    QSignalSpy removed(model.items(), &QAbstractItemModel::rowsRemoved);
+    model.remove(middle);
+    QCOMPARE(names(model), QStringList({ u"a.mov"_s, u"c.mov"_s }));
+    QCOMPARE(removed.size(), 1);
+    QCOMPARE(model.items()->rowOf(model.items()->at(1).id), 1); // rows renumbered
+
+    QSignalSpy reset(model.items(), &QAbstractItemModel::modelReset);
+    model.clear();
+    QCOMPARE(model.items()->count(), 0);
+    QCOMPARE(reset.size(), 1);
+    QVERIFY(!model.hasPending());
+    QCOMPARE(model.notice(), u"Please choose QuickTime .mov files."_s); // untouched
+}
+
+void AppModelTest::usesPickerAnswers()
+{
+    auto picker = std::make_shared<FakePicker>();
+    AppModel model(picker);
+    model.add({ file(u"/m/x.mp4"_s) }); // a notice the pickers must leave alone
+
+    picker->movies = std::nullopt;
+    model.browse();
+    QCOMPARE(model.items()->count(), 0);
+
+    picker->movies = QList<QUrl> {};
+    model.browse();
+    QCOMPARE(model.items()->count(), 0);
+
+    picker->movies = QList<QUrl> { file(u"/m/a.mov"_s), file(u"/m/CLIP.MOV"_s) };
+    model.browse();
+    QCOMPARE(names(model), QStringList({ u"a.mov"_s, u"CLIP.MOV"_s }));
+    QCOMPARE(picker->moviePanels, 3);
+    QCOMPARE(model.notice(), u"Please choose QuickTime .mov files."_s);
+
+    QSignalSpy destination(&model, &AppModel::destinationChanged);
+    picker->folder = QList<QUrl> { file(u"/exports"_s) };
+    model.chooseFolder();
+    QCOMPARE(model.destination(), file(u"/exports"_s));
+    picker->folder = std::nullopt;
+    model.chooseFolder();
+    QCOMPARE(model.destination(), file(u"/exports"_s)); // cancelled: kept
+    picker->folder = QList<QUrl> { file(u"/other"_s) };
+    model.chooseFolder();
+    QCOMPARE(model.destination(), file(u"/other"_s));
+    picker->folder = QList<QUrl> {};
+    model.chooseFolder();
+    QVERIFY(model.destination().isEmpty()); // confirmed without a folder: absent
+    QCOMPARE(destination.size(), 3);
+
+    model.chooseFolder();
+    model.resetDestination();
+    QCOMPARE(destination.size(), 3);
+}
+
+void AppModelTest::namesOutputs()
+{
+    QTemporaryDir root;
+    QDir(root.path()).mkpath(u"Movies"_s);
+    QDir(root.path()).mkpath(u"Exports"_s);
+    const QString movies = root.filePath(u"Movies"_s);
+    const QString exports = root.filePath(u"Exports"_s);
+    AppModel model;
+    const QUrl trip = file(movies + u"/Trip.mov"_s);
+
+    QCOMPARE(model.outputURL(trip), file(movies + u"/Trip.mp4"_s));
+    QCOMPARE(model.outputURL(file(movies + u"/Clip.MOV"_s)), file(movies + u"/Clip.mp4"_s));
+    QCOMPARE(model.outputURL(file(movies + u"/Trip.final.mov"_s)), file(movies + u"/Trip.final.mp4"_s));
+
+    touch(movies + u"/Trip-2.mp4"_s);
+    QCOMPARE(model.outputURL(trip), file(movies + u"/Trip.mp4"_s)); // gaps are not filled first
+    touch(movies + u"/Trip.mp4"_s);
+    QCOMPARE(model.outputURL(trip), file(movies + u"/Trip-3.mp4"_s));
+
+    auto picker = std::make_shared<FakePicker>();
+    AppModel exporting(picker);
+    picker->folder = QList<QUrl> { file(exports) };
+    exporting.chooseFolder();
+    QCOMPARE(exporting.outputURL(trip), file(exports + u"/Trip.mp4"_s));
+    QDir(exports).mkdir(u"Trip.mp4"_s); // a folder counts as taken
+    QCOMPARE(exporting.outputURL(trip), file(exports + u"/Trip-2.mp4"_s));
+    QVERIFY(QFile::link(exports + u"/nowhere"_s, exports + u"/Trip-2.mp4"_s)); // so does a dangling link
+    QCOMPARE(exporting.outputURL(trip), file(exports + u"/Trip-3.mp4"_s));
+    QCOMPARE(QDir(exports).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot).size(), 2);
+}
+
+void AppModelTest::addsTenThousandFilesAsRows()
+{
+    AppModel model;
+    QList<QUrl> urls;
+    for (int i = 0; i < 10000; ++i)
+        urls.append(file(u"/m/clip-%1.mov"_s.arg(i)));
+    QSignalSpy inserted(model.items(), &QAbstractItemModel::rowsInserted);
+    model.add(urls);
+    model.add(urls);
+    QCOMPARE(model.items()->count(), 10000);
+    QCOMPARE(inserted.size(), 10000);
+    QCOMPARE(model.items()->rowOf(model.items()->at(9999).id), 9999);
+}
+
+QTEST_GUILESS_MAIN(AppModelTest)
+#include "tst_appmodel.moc"

@@ -1,0 +1,337 @@
+// Batches of real conversions through the model: item states, names, notices,
+// cancellation, and a model destroyed in the middle of a conversion.
+#include "AppModel.h"
+#include "Converter.h"
+#include "FakePicker.h"
+#include "FakeTools.h"
+#include "Movies.h"
+#include "Scratch.h"
+
+#include <QAbstractItemModelTester>
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTest>
+#include <csignal>
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QUrl file(const QString& path)
+{
+    return QUrl::fromLocalFile(path);
+}
+
+// Every change of each row, in order, as "role=value".
+class ChangeLog : public QObject
+{
+public:
+    explicit ChangeLog(QueueList* list) : m_list(list)
+    {
+        connect(list, &QAbstractItemModel::dataChanged, this,
+            [this](const QModelIndex& top, const QModelIndex& bottom, const QList<int>& roles) {
+                QCOMPARE(top, bottom); // one row at a time
+                QCOMPARE(roles.size(), 1); // one field at a time
+                const QString value = top.data(roles.first()).toString();
+                const QByteArray role = m_list->roleNames().value(roles.first());
+                changes[top.row()].append(
+                    QString::fromLatin1(role) + u'=' + value);
+            });
+    }
+    QHash<int, QStringList> changes; // by row
+
+private:
+    QueueList* m_list;
+};
+
+const QueueItem& item(const AppModel& model, int row)
+{
+    return model.items()->at(row);
+}
+
+void waitForBatch(const AppModel& model, int timeout = 120000)
+{
+    QTRY_VERIFY_WITH_TIMEOUT(!model.running(), timeout);
+}
+
+// ffmpeg children of this process (the model's conversions).
+int runningFfmpegChildren()
+{
+    int found = 0;
+    for (const QString& entry : QDir(u"/proc"_s).entryList(QDir::Dirs)) {
+        QFile stat(u"/proc/%1/stat"_s.arg(entry));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray line = stat.readAll();
+        const qsizetype close = line.lastIndexOf(')');
+        const QByteArray comm = line.mid(line.indexOf('(') + 1, close - line.indexOf('(') - 1);
+        if (comm == "ffmpeg" && line.mid(close + 2).split(' ').value(1).toInt() == ::getpid())
+            ++found;
+    }
+    return found;
+}
+
+} // namespace
+
+class BatchRunTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void convertsQueueIntoDestination();
+    void reusesNameOfFailedItem();
+    void continuesAfterFailure();
+    void startsWithNothingToDo();
+    void ignoresStartWhileRunning();
+    void cancelsBetweenItems();
+    void destroyingModelStopsConversion();
+    void reportsProgressAsSingleRowChanges();
+};
+
+void BatchRunTest::convertsQueueIntoDestination()
+{
+    const Scratch scratch;
+    QDir(scratch.folder()).mkpath(u"A"_s);
+    QDir(scratch.folder()).mkpath(u"B"_s);
+    QDir(scratch.folder()).mkpath(u"Exports"_s);
+    movies::copyTo(movies::h264(), scratch.path(u"A/Trip.mov"_s));
+    movies::copyTo(movies::prores(), scratch.path(u"B/Trip.mov"_s));
+    AppModel model;
+    auto picker = std::make_shared<FakePicker>();
+    picker->folder = QList<QUrl> { file(scratch.path(u"Exports"_s)) };
+    AppModel exporting(picker);
+    QAbstractItemModelTester tester(exporting.items());
+    const ChangeLog exportLog(exporting.items());
+    exporting.chooseFolder();
+    for (AppModel* each : { &model, &exporting }) {
+        each->add({ file(scratch.path(u"A/Trip.mov"_s)), file(scratch.path(u"B/Trip.mov"_s)),
+            file(scratch.path(u"clip.mp4"_s)) });
+        QVERIFY(!each->notice().isNull());
+    }
+    QSignalSpy running(&model, &AppModel::runningChanged);
+    QSignalSpy exportRunning(&exporting, &AppModel::runningChanged);
+
+    exporting.start();
+    QVERIFY(exporting.running()); // at once, before any conversion
+    QVERIFY(exporting.notice().isNull());
+    QCOMPARE(item(exporting, 0).status, u"Ready"_s); // the batch itself is a later job
+    waitForBatch(exporting);
+
+    QCOMPARE(exportRunning.size(), 2);
+    for (int row = 0; row < 2; ++row) {
+        QCOMPARE(item(exporting, row).status, u"Done"_s);
+        QCOMPARE(item(exporting, row).progress, 1.0);
+        QVERIFY(!item(exporting, row).failed);
+    }
+    QCOMPARE(item(exporting, 0).output, file(scratch.path(u"Exports/Trip.mp4"_s)));
+    QCOMPARE(item(exporting, 1).output, file(scratch.path(u"Exports/Trip-2.mp4"_s)));
+    QVERIFY(!exporting.hasPending());
+    QCOMPARE(QDir(scratch.path(u"Exports"_s)).entryList(QDir::Files | QDir::Hidden),
+        QStringList({ u"Trip-2.mp4"_s, u"Trip.mp4"_s }));
+    QCOMPARE(movies::stream(movies::probe(scratch.path(u"Exports/Trip-2.mp4"_s)), u"video"_s)
+                 .value(u"width"_s)
+                 .toInt(),
+        320);
+
+    // Each item: its turn, then the converter's reports, and the outcome last.
+    const QStringList copy = exportLog.changes.value(0);
+    QCOMPARE(copy.mid(0, 2), QStringList({ u"status=Reading video…"_s, u"status=Copying compatible video"_s }));
+    const QStringList encode = exportLog.changes.value(1);
+    QCOMPARE(encode.mid(0, 2), QStringList({ u"status=Reading video…"_s, u"status=Encoding H.264 video"_s }));
+    QCOMPARE(encode.mid(encode.size() - 3),
+        QStringList({ u"progress=1"_s, u"status=Done"_s,
+            u"output=%1"_s.arg(file(scratch.path(u"Exports/Trip-2.mp4"_s)).toString()) }));
+
+    // Without a destination each MP4 goes beside its source.
+    model.start();
+    waitForBatch(model);
+    QCOMPARE(item(model, 0).output, file(scratch.path(u"A/Trip.mp4"_s)));
+    QCOMPARE(item(model, 1).output, file(scratch.path(u"B/Trip.mp4"_s)));
+    QCOMPARE(running.size(), 2);
+    QCOMPARE(scratch.temporaryFiles(), QStringList());
+}
+
+void BatchRunTest::reusesNameOfFailedItem()
+{
+    const Scratch scratch;
+    QDir(scratch.folder()).mkpath(u"A"_s);
+    QDir(scratch.folder()).mkpath(u"B"_s);
+    {
+        QFile broken(scratch.path(u"A/Trip.mov"_s));
+        QVERIFY(broken.open(QIODevice::WriteOnly));
+        broken.write("not a movie");
+    }
+    movies::copyTo(movies::h264(), scratch.path(u"B/Trip.mov"_s));
+    QDir(scratch.folder()).mkpath(u"Out"_s);
+    auto picker = std::make_shared<FakePicker>();
+    picker->folder = QList<QUrl> { file(scratch.path(u"Out"_s)) };
+    AppModel model(picker);
+    model.chooseFolder();
+    model.add({ file(scratch.path(u"A/Trip.mov"_s)), file(scratch.path(u"B/Trip.mov"_s)) });
+
+    model.start();
+    waitForBatch(model);
+
+    QVERIFY(item(model, 0).failed);
+    QVERIFY(!item(model, 0).hasOutput());
+    QCOMPARE(item(model, 1).output, file(scratch.path(u"Out/Trip.mp4"_s)));
+}
+
+void BatchRunTest::continuesAfterFailure()
+{
+    const Scratch scratch;
+    FakeTools tools;
+    // An ffprobe that fails for the second movie only, and an ffmpeg that
+    // fails with a chosen message for the third.
+    tools.write(u"ffprobe"_s,
+        u"case \"$7\" in *second.mov) exit 1;; esac\nprintf '%1'"_s.arg(
+            videoReport(u"h264"_s, u"yuv420p"_s, u"bt709"_s, u"2"_s)));
+    tools.write(u"ffmpeg"_s,
+        u"for last in \"$@\"; do :; done\n"
+        u"case \"$7\" in *third.mov) printf 'Invalid data found when processing input\\n' >&2; exit 1;; esac\n"
+        u"printf 'out_time_us=1000000\\n'\nprintf 'movie' > \"$last\""_s);
+    AppModel model({}, std::make_shared<Converter>(tools.folders()));
+    model.add({ file(scratch.path(u"first.mov"_s)), file(scratch.path(u"second.mov"_s)),
+        file(scratch.path(u"third.mov"_s)), file(scratch.path(u"fourth.mov"_s)) });
+
+    model.start();
+    waitForBatch(model);
+
+    QCOMPARE(item(model, 0).status, u"Done"_s);
+    QCOMPARE(item(model, 1).status,
+        u"Could not read a video track. Check that the MOV is complete and playable."_s);
+    QVERIFY(item(model, 1).failed);
+    QCOMPARE(item(model, 1).progress, 0.0);
+    QCOMPARE(item(model, 2).status, u"Conversion failed: Invalid data found when processing input\n"_s);
+    QVERIFY(item(model, 2).failed);
+    QCOMPARE(item(model, 2).progress, 0.0);
+    QCOMPARE(item(model, 3).status, u"Done"_s);
+    QVERIFY(model.hasPending());
+
+    // A second batch leaves done items alone and tries the failed ones again.
+    QSignalSpy started(model.items(), &QAbstractItemModel::dataChanged);
+    tools.write(u"ffprobe"_s, u"printf '%1'"_s.arg(videoReport(u"h264"_s, u"yuv420p"_s, u""_s, u"2"_s)));
+    model.start();
+    waitForBatch(model);
+    QCOMPARE(item(model, 0).output, file(scratch.path(u"first.mp4"_s)));
+    QCOMPARE(item(model, 1).status, u"Done"_s);
+    QCOMPARE(item(model, 1).output, file(scratch.path(u"second.mp4"_s)));
+    QVERIFY(!item(model, 1).failed);
+    QVERIFY(item(model, 2).failed);
+    for (const QList<QVariant>& change : started)
+        QVERIFY(change.at(0).toModelIndex().row() == 1 || change.at(0).toModelIndex().row() == 2);
+}
+
+void BatchRunTest::startsWithNothingToDo()
+{
+    AppModel model;
+    model.add({ file(u"/m/x.mp4"_s) });
+    QSignalSpy running(&model, &AppModel::runningChanged);
+
+    model.start();
+
+    QVERIFY(model.running());
+    QVERIFY(model.notice().isNull());
+    waitForBatch(model);
+    QCOMPARE(running.size(), 2);
+}
+
+void BatchRunTest::ignoresStartWhileRunning()
+{
+    const Scratch scratch;
+    FakeTools tools;
+    tools.writeProbe(videoReport(u"h264"_s, u"yuv420p"_s, u""_s, u"2"_s));
+    tools.writeFfmpeg(u"sleep 0.5"_s);
+    AppModel model({}, std::make_shared<Converter>(tools.folders()));
+    model.add({ file(scratch.path(u"a.mov"_s)) });
+
+    model.start();
+    model.add({ file(scratch.path(u"late.mov"_s)), file(scratch.path(u"refused.txt"_s)) });
+    QSignalSpy anything(&model, &AppModel::noticeChanged);
+    QSignalSpy running(&model, &AppModel::runningChanged);
+    model.start();
+    QCOMPARE(anything.size(), 0);
+    QCOMPARE(running.size(), 0);
+    waitForBatch(model);
+
+    QCOMPARE(item(model, 0).status, u"Done"_s);
+    // Added during the batch: not part of it. Refused during it: the notice stays.
+    QCOMPARE(item(model, 1).status, u"Ready"_s);
+    QCOMPARE(model.notice(), u"Please choose QuickTime .mov files."_s);
+}
+
+void BatchRunTest::cancelsBetweenItems()
+{
+    const Scratch scratch;
+    movies::copyTo(movies::h264(), scratch.path(u"first.mov"_s));
+    movies::copyTo(movies::slowEncode(), scratch.path(u"second.mov"_s));
+    movies::copyTo(movies::h264(), scratch.path(u"third.mov"_s));
+    AppModel model;
+    QAbstractItemModelTester tester(model.items());
+    model.add({ file(scratch.path(u"first.mov"_s)), file(scratch.path(u"second.mov"_s)),
+        file(scratch.path(u"third.mov"_s)) });
+
+    model.start();
+    QTRY_VERIFY_WITH_TIMEOUT(item(model, 1).progress > 0, 120000);
+    model.cancel();
+    waitForBatch(model);
+
+    QCOMPARE(item(model, 0).status, u"Done"_s);
+    QCOMPARE(item(model, 1).status, u"Cancelled"_s);
+    QVERIFY(item(model, 1).failed);
+    QVERIFY(item(model, 1).progress > 0); // kept where it stopped
+    QCOMPARE(item(model, 2).status, u"Ready"_s);
+    QCOMPARE(item(model, 2).progress, 0.0);
+    QVERIFY(model.converter().isCancelled()); // until the next start
+    QCOMPARE(QDir(scratch.folder()).entryList(QDir::Files | QDir::Hidden).filter(u".mp4"_s),
+        QStringList { u"first.mp4"_s });
+
+    model.start();
+    QVERIFY(!model.converter().isCancelled());
+    waitForBatch(model, 300000);
+    QCOMPARE(item(model, 1).output, file(scratch.path(u"second.mp4"_s)));
+    QCOMPARE(item(model, 2).output, file(scratch.path(u"third.mp4"_s)));
+    QCOMPARE(scratch.temporaryFiles(), QStringList());
+}
+
+void BatchRunTest::destroyingModelStopsConversion()
+{
+    const Scratch scratch;
+    movies::copyTo(movies::slowEncode(), scratch.path(u"slow.mov"_s));
+    auto model = std::make_unique<AppModel>();
+    model->add({ file(scratch.path(u"slow.mov"_s)) });
+    model->start();
+    QTRY_VERIFY_WITH_TIMEOUT(item(*model, 0).progress > 0, 120000);
+    QCOMPARE(runningFfmpegChildren(), 1);
+
+    model.reset();
+
+    QCOMPARE(runningFfmpegChildren(), 0);
+    QCOMPARE(scratch.files(), QStringList { u"slow.mov"_s });
+    QCOMPARE(scratch.temporaryFiles(), QStringList());
+    QTest::qWait(50); // posted reports for the gone model must be dropped, not run
+}
+
+void BatchRunTest::reportsProgressAsSingleRowChanges()
+{
+    const Scratch scratch;
+    FakeTools tools;
+    tools.writeProbe(videoReport(u"h264"_s, u"yuv420p"_s, u""_s, u"4"_s));
+    tools.writeFfmpeg(u"printf 'out_time_us=1000000\\nout_time_us=2000000\\nout_time_us=3000000\\n'"_s);
+    AppModel model({}, std::make_shared<Converter>(tools.folders()));
+    model.add({ file(scratch.path(u"a.mov"_s)), file(scratch.path(u"b.mov"_s)) });
+    const ChangeLog log(model.items());
+
+    model.start();
+    waitForBatch(model);
+
+    QCOMPARE(log.changes.value(0),
+        QStringList({ u"status=Reading video…"_s, u"status=Copying compatible video"_s,
+            u"progress=0.25"_s, u"progress=0.5"_s, u"progress=0.75"_s, u"progress=1"_s,
+            u"status=Done"_s, u"output=%1"_s.arg(file(scratch.path(u"a.mp4"_s)).toString()) }));
+}
+
+QTEST_GUILESS_MAIN(BatchRunTest)
+#include "tst_batchrun.moc"
