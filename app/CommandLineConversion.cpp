@@ -3,7 +3,7 @@
 
 #include "ConversionFailure.h"
 #include "Converter.h"
-#include "SignalCancellation.h"
+#include "TerminationSignals.h"
 
 #include <cstdio>
 #include <exception>
@@ -23,7 +23,7 @@ void writeError(const std::string& description)
 int runCommandLineConversion(const char* input, const char* output)
 {
     Converter converter;
-    const SignalCancellation signals([&converter] { converter.cancel(); });
+    const TerminationSignals signals([&converter] { converter.cancel(); });
     try {
         converter.convert(std::filesystem::absolute(input), std::filesystem::absolute(output),
             [](double, const std::string&) { });

@@ -19,6 +19,8 @@ class AppModel : public QObject
     Q_PROPERTY(QueueList* items READ items CONSTANT)
     Q_PROPERTY(bool running READ running NOTIFY runningChanged)
     Q_PROPERTY(QUrl destination READ destination NOTIFY destinationChanged)
+    // The destination as a file-system path; empty when there is none.
+    Q_PROPERTY(QString destinationPath READ destinationPath NOTIFY destinationChanged)
     Q_PROPERTY(QString notice READ notice NOTIFY noticeChanged)
     // True while some item has no MP4 yet, so there is something to convert.
     Q_PROPERTY(bool hasPending READ hasPending NOTIFY hasPendingChanged)
@@ -36,6 +38,7 @@ public:
     const QueueList* items() const { return &m_items; }
     bool running() const { return m_running; }
     QUrl destination() const { return m_destination; } // empty: beside each source
+    QString destinationPath() const { return m_destination.toLocalFile(); }
     QString notice() const { return m_notice; } // null: no notice
     bool hasPending() const;
     Converter& converter() { return *m_converter; }

@@ -1,4 +1,5 @@
-// Turns SIGINT, SIGTERM and SIGHUP into a cancellation of one conversion.
+// Turns SIGINT, SIGTERM and SIGHUP into a call on a thread of its own, so a
+// conversion can be cancelled, or the window closed, cleanly.
 #pragma once
 
 #include <atomic>
@@ -8,14 +9,14 @@
 
 // While it lives, the three signals are blocked in this thread (and in every
 // thread started after it) and a dedicated thread waits for them and calls
-// `cancel`. Must be made before any other thread starts.
-class SignalCancellation
+// `onSignal`. Must be made before any other thread starts.
+class TerminationSignals
 {
 public:
-    explicit SignalCancellation(std::function<void()> cancel);
-    SignalCancellation(const SignalCancellation&) = delete;
-    SignalCancellation& operator=(const SignalCancellation&) = delete;
-    ~SignalCancellation();
+    explicit TerminationSignals(std::function<void()> onSignal);
+    TerminationSignals(const TerminationSignals&) = delete;
+    TerminationSignals& operator=(const TerminationSignals&) = delete;
+    ~TerminationSignals();
 
     // Whether one of the signals arrived.
     bool received() const;
@@ -23,7 +24,7 @@ public:
 private:
     sigset_t m_signals;
     sigset_t m_previousMask;
-    std::function<void()> m_cancel;
+    std::function<void()> m_onSignal;
     std::atomic<bool> m_received = false;
     std::atomic<bool> m_stopping = false;
     std::thread m_waiter;

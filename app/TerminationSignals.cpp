@@ -1,9 +1,9 @@
 // A sigwait thread: the conversion's lock cannot be taken in a signal handler.
-#include "SignalCancellation.h"
+#include "TerminationSignals.h"
 
 #include <pthread.h>
 
-SignalCancellation::SignalCancellation(std::function<void()> cancel) : m_cancel(std::move(cancel))
+TerminationSignals::TerminationSignals(std::function<void()> onSignal) : m_onSignal(std::move(onSignal))
 {
     sigemptyset(&m_signals);
     sigaddset(&m_signals, SIGINT);
@@ -16,12 +16,12 @@ SignalCancellation::SignalCancellation(std::function<void()> cancel) : m_cancel(
             if (sigwait(&m_signals, &signal) != 0 || m_stopping)
                 return;
             m_received = true;
-            m_cancel();
+            m_onSignal();
         }
     });
 }
 
-SignalCancellation::~SignalCancellation()
+TerminationSignals::~TerminationSignals()
 {
     m_stopping = true;
     pthread_kill(m_waiter.native_handle(), SIGTERM);
@@ -29,7 +29,7 @@ SignalCancellation::~SignalCancellation()
     pthread_sigmask(SIG_SETMASK, &m_previousMask, nullptr);
 }
 
-bool SignalCancellation::received() const
+bool TerminationSignals::received() const
 {
     if (m_received)
         return true;
