@@ -1,0 +1,85 @@
+// "Clear list" on the left; Convert, or Cancel with a spinner during a batch.
+import QtQuick
+import QtQuick.Controls.Basic
+import QtQuick.Layouts
+import Bramblecrest
+
+RowLayout {
+    id: root
+
+    required property AppModel appModel
+
+    objectName: "actionBar"
+
+    Button {
+        id: clearButton
+
+        objectName: "clearButton"
+        visible: root.appModel.items.count > 0 && !root.appModel.running
+        text: "Clear list"
+        flat: true
+        font.pixelSize: 13
+        Accessible.name: text
+        onClicked: root.appModel.clear()
+
+        contentItem: Text {
+            text: clearButton.text
+            font: clearButton.font
+            color: Style.secondary
+        }
+        background: Rectangle {
+            color: "transparent"
+            radius: 4
+            border.color: Style.accent
+            border.width: clearButton.visualFocus ? 2 : 0
+        }
+    }
+    Item {
+        Layout.fillWidth: true
+    }
+    Button {
+        id: convertButton
+
+        objectName: "convertButton"
+        visible: !root.appModel.running
+        enabled: root.appModel.hasPending
+        text: "Convert to MP4  →"
+        leftPadding: 22
+        rightPadding: 22
+        topPadding: 12
+        bottomPadding: 12
+        opacity: enabled ? 1 : 0.45
+        Accessible.name: "Convert to MP4"
+        onClicked: root.appModel.start()
+
+        contentItem: Text {
+            text: convertButton.text
+            textFormat: Text.PlainText
+            color: Style.black
+            font.pixelSize: 14
+            font.bold: true
+        }
+        background: Rectangle {
+            radius: 9
+            color: convertButton.down ? Qt.darker(Style.accent, 1.15) : Style.accent
+            border.color: Style.primaryText
+            border.width: convertButton.visualFocus ? 2 : 0
+        }
+    }
+    Button {
+        objectName: "cancelButton"
+        visible: root.appModel.running
+        text: "Cancel"
+        Accessible.name: "Cancel conversion"
+        onClicked: root.appModel.cancel()
+    }
+    BusyIndicator {
+        objectName: "spinner"
+        visible: root.appModel.running
+        running: visible
+        implicitWidth: 20
+        implicitHeight: 20
+        Layout.preferredWidth: 20
+        Layout.preferredHeight: 20
+    }
+}

@@ -1,0 +1,35 @@
+// org.freedesktop.Application on the session bus, so a file manager's
+// "Open With" hands movies to the running application.
+#pragma once
+
+#include <QDBusAbstractAdaptor>
+#include <QDBusConnection>
+#include <QStringList>
+#include <QVariantMap>
+
+class WindowSet;
+
+class ApplicationService : public QDBusAbstractAdaptor
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Application")
+
+public:
+    static inline const QString applicationId = QStringLiteral("org.bramblecrest.Bramblecrest");
+    static inline const QString objectPath = QStringLiteral("/org/bramblecrest/Bramblecrest");
+
+    // Serves the interface for `windows` under the application id. Returns
+    // false, and changes nothing, when the bus is missing or the name is taken.
+    static bool publish(WindowSet* windows, QDBusConnection bus = QDBusConnection::sessionBus());
+
+public Q_SLOTS:
+    void Activate(const QVariantMap& platformData);
+    // Each URI goes to the frontmost window's model, one per add.
+    void Open(const QStringList& uris, const QVariantMap& platformData);
+    void ActivateAction(const QString& action, const QVariantList& parameter, const QVariantMap& platformData);
+
+private:
+    explicit ApplicationService(WindowSet* windows);
+
+    WindowSet* m_windows;
+};

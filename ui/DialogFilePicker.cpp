@@ -1,0 +1,32 @@
+// Modal QFileDialogs for movies and for the destination folder.
+#include "DialogFilePicker.h"
+
+#include <QFileDialog>
+#include <QStandardPaths>
+
+using namespace Qt::StringLiterals;
+
+std::optional<QList<QUrl>> DialogFilePicker::pickMovies()
+{
+    QFileDialog dialog(nullptr, u"Add Movies"_s,
+        QStandardPaths::writableLocation(QStandardPaths::MoviesLocation));
+    dialog.setWindowModality(Qt::ApplicationModal);
+    dialog.setFileMode(QFileDialog::ExistingFiles);
+    // Character classes so CLIP.MOV passes in dialogs that match case-sensitively.
+    dialog.setNameFilter(u"QuickTime movies (*.[mM][oO][vV])"_s);
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return dialog.selectedUrls();
+}
+
+std::optional<QList<QUrl>> DialogFilePicker::pickFolder()
+{
+    QFileDialog dialog(nullptr, u"Choose Destination"_s);
+    dialog.setWindowModality(Qt::ApplicationModal);
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+    dialog.setLabelText(QFileDialog::Accept, u"Save MP4s here"_s);
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return dialog.selectedUrls();
+}

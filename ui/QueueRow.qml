@@ -1,0 +1,143 @@
+// One queued movie: state icon, name, status, progress while converting, and
+// "Show" for a finished MP4 or a remove button while no batch runs.
+import QtQuick
+import QtQuick.Controls.Basic
+import QtQuick.Layouts
+import Bramblecrest
+
+Rectangle {
+    id: root
+
+    required property string itemId
+    required property string fileName
+    required property double progress
+    required property string status
+    required property url output
+    required property bool failed
+    required property AppModel appModel
+    required property QtObject revealer
+
+    readonly property bool done: output.toString().length > 0
+    // done, failed, waiting (no batch), queued (in a batch, not reached) or converting
+    readonly property string kind: done ? "done"
+        : failed ? "failed"
+        : !appModel.running ? "waiting"
+        : status === "Ready" ? "queued" : "converting"
+
+    objectName: "queueRow"
+    implicitHeight: content.implicitHeight + 24
+    color: Qt.rgba(1, 1, 1, 0.04)
+    radius: 9
+
+    RowLayout {
+        id: content
+
+        anchors.fill: parent
+        anchors.margins: 12
+        spacing: 12
+
+        Icon {
+            objectName: "rowIcon"
+            name: root.done ? "checkmark.circle.fill" : root.failed ? "exclamationmark.circle" : "film"
+            color: root.failed ? Style.orange : Style.accent
+            size: 20
+            Layout.alignment: Qt.AlignTop
+            Layout.topMargin: 3
+        }
+        ColumnLayout {
+            spacing: 5
+            Layout.fillWidth: true
+            Layout.alignment: Qt.AlignTop
+
+            Text {
+                objectName: "rowTitle"
+                text: root.fileName
+                color: Style.primaryText
+                font.pixelSize: 13
+                font.weight: Font.Medium
+                elide: Text.ElideRight
+                maximumLineCount: 1
+                textFormat: Text.PlainText
+                Layout.fillWidth: true
+            }
+            TextEdit {
+                objectName: "rowStatus"
+                text: root.status
+                color: Style.secondary
+                font.pixelSize: 11
+                wrapMode: TextEdit.Wrap
+                textFormat: TextEdit.PlainText
+                readOnly: true
+                selectByMouse: true
+                selectionColor: Style.accent
+                selectedTextColor: Style.black
+                activeFocusOnPress: true
+                Layout.fillWidth: true
+                Accessible.role: Accessible.StaticText
+                Accessible.name: text
+            }
+            ProgressBar {
+                id: bar
+
+                objectName: "rowProgress"
+                visible: root.kind === "converting"
+                from: 0
+                to: 1
+                value: root.progress
+                Layout.fillWidth: true
+                Accessible.name: "Progress of " + root.fileName
+
+                background: Rectangle {
+                    implicitHeight: 4
+                    radius: 2
+                    color: Qt.rgba(1, 1, 1, 0.12)
+                }
+                contentItem: Item {
+                    implicitHeight: 4
+                    Rectangle {
+                        width: bar.visualPosition * parent.width
+                        height: parent.height
+                        radius: 2
+                        color: Style.accent
+                    }
+                }
+            }
+        }
+        Button {
+            objectName: "showButton"
+            visible: root.done
+            text: "Show"
+            font.pixelSize: 11
+            topPadding: 3
+            bottomPadding: 3
+            leftPadding: 10
+            rightPadding: 10
+            Layout.alignment: Qt.AlignTop
+            Accessible.name: "Show " + root.fileName + " in the file manager"
+            onClicked: root.revealer.reveal(root.output)
+        }
+        Button {
+            objectName: "removeButton"
+            visible: !root.done && !root.appModel.running
+            flat: true
+            padding: 4
+            Layout.alignment: Qt.AlignTop
+            Accessible.name: "Remove"
+            Accessible.description: "Remove " + root.fileName + " from the queue"
+            onClicked: root.appModel.remove(root.itemId)
+
+            contentItem: Icon {
+                name: "xmark"
+                color: Style.secondary
+                size: 14
+                weight: 2
+            }
+            background: Rectangle {
+                radius: 4
+                color: parent.down ? Qt.rgba(1, 1, 1, 0.12) : parent.hovered ? Qt.rgba(1, 1, 1, 0.06) : "transparent"
+                border.color: Style.accent
+                border.width: parent.visualFocus ? 2 : 0
+            }
+        }
+    }
+}

@@ -1,0 +1,123 @@
+// Creating, ordering and closing the application's windows.
+#include "WindowSet.h"
+
+#include "AppModel.h"
+
+#include <QGuiApplication>
+#include <QQmlEngine>
+#include <QQuickWindow>
+
+using namespace Qt::StringLiterals;
+
+WindowSet::WindowSet(QQmlEngine& engine, PickerFactory pickers, QObject* parent)
+    : QObject(parent)
+    , m_engine(engine)
+    , m_component(&engine, QUrl(u"qrc:/Bramblecrest/MainWindow.qml"_s))
+    , m_pickers(std::move(pickers))
+{
+    if (m_component.isError())
+        qFatal("%s", qPrintable(m_component.errorString()));
+}
+
+WindowSet::~WindowSet()
+{
+    // Windows first, while their models still exist; then the models, whose
+    // destructors stop a running conversion and wait for it.
+    const QList<Entry> entries = std::exchange(m_windows, {});
+    for (const Entry& entry : entries) {
+        if (entry.window)
+            delete entry.window.data();
+    }
+    for (const Entry& entry : entries)
+        delete entry.model;
+}
+
+QQuickWindow* WindowSet::openWindow()
+{
+    auto* model = new AppModel(m_pickers ? m_pickers() : nullptr);
+    QObject* created = m_component.createWithInitialProperties(
+        { { u"model"_s, QVariant::fromValue(model) } }, m_engine.rootContext());
+    auto* window = qobject_cast<QQuickWindow*>(created);
+    if (!window)
+        qFatal("MainWindow.qml did not make a window: %s", qPrintable(m_component.errorString()));
+    QQmlEngine::setObjectOwnership(window, QQmlEngine::CppOwnership);
+    m_windows.append({ window, window, model });
+
+    connect(window, &QQuickWindow::activeChanged, this, [this, window] {
+        if (window->isActive())
+            bringToFront(window);
+    });
+    connect(window, SIGNAL(newWindowRequested()), this, SLOT(openWindow()));
+    // QQuickCloseEvent is private, so this one connects by name.
+    connect(window, SIGNAL(closing(QQuickCloseEvent*)), window, SLOT(deleteLater()));
+    connect(window, &QObject::destroyed, this, &WindowSet::forget);
+    window->show();
+    return window;
+}
+
+QList<QQuickWindow*> WindowSet::windows() const
+{
+    QList<QQuickWindow*> result;
+    for (const Entry& entry : m_windows)
+        result.append(entry.window);
+    return result;
+}
+
+QQuickWindow* WindowSet::frontmost() const
+{
+    for (const Entry& entry : m_windows) {
+        if (entry.window && entry.window == QGuiApplication::focusWindow())
+            return entry.window;
+    }
+    return m_windows.isEmpty() ? nullptr : m_windows.constLast().window.data();
+}
+
+AppModel* WindowSet::modelOf(QQuickWindow* window) const
+{
+    for (const Entry& entry : m_windows) {
+        if (entry.window == window)
+            return entry.model;
+    }
+    return nullptr;
+}
+
+void WindowSet::open(const QList<QUrl>& urls)
+{
+    QQuickWindow* window = frontmost();
+    if (!window)
+        window = openWindow();
+    AppModel* model = modelOf(window);
+    for (const QUrl& url : urls)
+        model->add({ url });
+    raiseFrontmost();
+}
+
+void WindowSet::raiseFrontmost()
+{
+    if (QQuickWindow* window = frontmost()) {
+        window->show();
+        window->raise();
+        window->requestActivate();
+    }
+}
+
+void WindowSet::bringToFront(QQuickWindow* window)
+{
+    for (qsizetype i = 0; i < m_windows.size(); ++i) {
+        if (m_windows.at(i).window == window) {
+            m_windows.move(i, m_windows.size() - 1);
+            return;
+        }
+    }
+}
+
+void WindowSet::forget(QObject* window)
+{
+    for (qsizetype i = 0; i < m_windows.size(); ++i) {
+        if (m_windows.at(i).key == window) {
+            delete m_windows.at(i).model; // stops its conversion and waits for it
+            m_windows.removeAt(i);
+            return;
+        }
+    }
+}

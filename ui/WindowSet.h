@@ -1,0 +1,61 @@
+// The application's windows: each with its own view, model and converter.
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QQmlComponent>
+#include <QUrl>
+#include <functional>
+#include <memory>
+
+class AppModel;
+class FilePicker;
+class QQmlEngine;
+class QQuickWindow;
+
+class WindowSet : public QObject
+{
+    Q_OBJECT
+
+public:
+    using PickerFactory = std::function<std::shared_ptr<FilePicker>()>;
+
+    // Windows get file pickers from `pickers`: real dialogs in the
+    // application, fakes in tests.
+    WindowSet(QQmlEngine& engine, PickerFactory pickers, QObject* parent = nullptr);
+    // Closes every window; each model stops its conversion first.
+    ~WindowSet() override;
+
+    int count() const { return static_cast<int>(m_windows.size()); }
+    QList<QQuickWindow*> windows() const;
+
+    // The window the user worked in last (the focused one, else the one most
+    // recently active), or null when there is none.
+    QQuickWindow* frontmost() const;
+    AppModel* modelOf(QQuickWindow* window) const;
+
+    // Hands each URL to the frontmost window's model, one URL per add, and
+    // raises that window. Opens a window when there is none.
+    void open(const QList<QUrl>& urls);
+    void raiseFrontmost();
+
+public Q_SLOTS:
+    // Opens a new window with an empty queue. Ctrl+N in any window does too.
+    QQuickWindow* openWindow();
+
+private:
+    struct Entry
+    {
+        QPointer<QQuickWindow> window;
+        const QObject* key; // the window's identity, still comparable while it is destroyed
+        AppModel* model;
+    };
+    void bringToFront(QQuickWindow* window);
+    void forget(QObject* window);
+
+    QQmlEngine& m_engine;
+    QQmlComponent m_component;
+    PickerFactory m_pickers;
+    QList<Entry> m_windows; // last activated last
+};
