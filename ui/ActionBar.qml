@@ -66,20 +66,15 @@ RowLayout {
             border.width: convertButton.visualFocus ? 2 : 0
         }
     }
-    Button {
+    PushButton {
         objectName: "cancelButton"
         visible: root.appModel.running
         text: "Cancel"
         Accessible.name: "Cancel conversion"
         onClicked: root.appModel.cancel()
     }
-    BusyIndicator {
+    Spinner {
         objectName: "spinner"
         visible: root.appModel.running
-        running: visible
-        implicitWidth: 20
-        implicitHeight: 20
-        Layout.preferredWidth: 20
-        Layout.preferredHeight: 20
     }
 }

@@ -11,6 +11,10 @@ Item {
     // Shows a finished MP4 in the file manager; tests hand in their own.
     property QtObject revealer: FileRevealer
 
+    // The least height that shows every section, the queue at its shortest.
+    readonly property real minimumContentHeight: sections.implicitHeight + 2 * Style.windowPadding
+        - (queue.visible ? queue.Layout.preferredHeight - queue.Layout.minimumHeight : 0)
+
     objectName: "contentView"
     implicitWidth: 600
     implicitHeight: 680
@@ -71,6 +75,8 @@ Item {
             Layout.fillWidth: true
         }
         QueueList {
+            id: queue
+
             appModel: root.model
             revealer: root.revealer
             visible: root.model.items.count > 0

@@ -33,14 +33,14 @@ RowLayout {
             Layout.fillWidth: true
         }
     }
-    Button {
+    PushButton {
         objectName: "changeButton"
         text: "Change…"
         enabled: !root.appModel.running
         Accessible.name: "Change destination folder"
         onClicked: root.appModel.chooseFolder()
     }
-    Button {
+    PushButton {
         objectName: "resetButton"
         text: "Reset"
         visible: root.appModel.destinationPath.length > 0

@@ -17,7 +17,8 @@ Window {
     width: 600
     height: 680
     minimumWidth: 560
-    minimumHeight: 570
+    // 570 at least, and more when the queue needs it to keep every section in view.
+    minimumHeight: Math.max(570, Math.ceil(content.minimumContentHeight))
     color: Style.background
 
     ContentView {

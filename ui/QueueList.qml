@@ -16,9 +16,12 @@ ListView {
     spacing: 10
     clip: true
     boundsBehavior: Flickable.StopAtBounds
+    // As tall as the rows need, between 65 and 230, and shorter (down to 65)
+    // when the window has no more room.
     Layout.minimumHeight: 65
-    Layout.maximumHeight: 230
-    Layout.preferredHeight: Math.max(65, Math.min(230, contentHeight))
+    Layout.maximumHeight: Math.max(65, Math.min(230, contentHeight))
+    Layout.preferredHeight: Layout.maximumHeight
+    Layout.fillHeight: true
     Accessible.role: Accessible.List
     Accessible.name: "Queue"
 

@@ -103,15 +103,11 @@ Rectangle {
                 }
             }
         }
-        Button {
+        PushButton {
             objectName: "showButton"
             visible: root.done
             text: "Show"
-            font.pixelSize: 11
-            topPadding: 3
-            bottomPadding: 3
-            leftPadding: 10
-            rightPadding: 10
+            small: true
             Layout.alignment: Qt.AlignTop
             Accessible.name: "Show " + root.fileName + " in the file manager"
             onClicked: root.revealer.reveal(root.output)

@@ -1,0 +1,679 @@
+// The window on the offscreen platform, driven with real mouse, key and drop
+// events: its sections per state, texts, controls, rows and the whole road
+// from picking a movie to revealing the MP4.
+#include "AppModel.h"
+#include "Converter.h"
+#include "FakePicker.h"
+#include "FakeTools.h"
+#include "Movies.h"
+#include "Scratch.h"
+
+#include <QAccessible>
+#include <QMimeData>
+#include <QQmlComponent>
+#include <QQmlEngine>
+#include <QQuickItem>
+#include <QQuickStyle>
+#include <QQuickWindow>
+#include <QSignalSpy>
+#include <QTest>
+#include <QtQml/qqmlextensionplugin.h>
+
+Q_IMPORT_QML_PLUGIN(BramblecrestPlugin)
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString refusedNotice = u"Please choose QuickTime .mov files."_s;
+
+QUrl file(const QString& path)
+{
+    return QUrl::fromLocalFile(path);
+}
+
+// Items by objectName through the visual tree, where delegates live too.
+void collectItems(QQuickItem* root, const QString& name, QList<QQuickItem*>& found)
+{
+    for (QQuickItem* child : root->childItems()) {
+        if (child->objectName() == name)
+            found.append(child);
+        collectItems(child, name, found);
+    }
+}
+
+QList<QQuickItem*> itemsNamed(QQuickItem* root, const QString& name)
+{
+    QList<QQuickItem*> found;
+    collectItems(root, name, found);
+    return found;
+}
+
+// Stands in for the file manager.
+class FakeRevealer : public QObject
+{
+    Q_OBJECT
+
+public:
+    QList<QUrl> revealed;
+    Q_INVOKABLE void reveal(const QUrl& url) { revealed.append(url); }
+};
+
+// One window with a model the test controls.
+struct TestWindow
+{
+    std::shared_ptr<FakePicker> picker = std::make_shared<FakePicker>();
+    std::unique_ptr<AppModel> model;
+    FakeRevealer revealer;
+    std::unique_ptr<QQuickWindow> window;
+
+    TestWindow(QQmlEngine& engine, std::shared_ptr<Converter> converter = {})
+        : model(std::make_unique<AppModel>(picker, std::move(converter)))
+    {
+        QQmlComponent component(&engine, QUrl(u"qrc:/Bramblecrest/MainWindow.qml"_s));
+        QObject* created = component.createWithInitialProperties(
+            { { u"model"_s, QVariant::fromValue(model.get()) },
+                { u"revealer"_s, QVariant::fromValue(static_cast<QObject*>(&revealer)) } });
+        window.reset(qobject_cast<QQuickWindow*>(created));
+        if (!window)
+            qFatal("%s", qPrintable(component.errorString()));
+        window->show();
+        if (!QTest::qWaitForWindowExposed(window.get()))
+            qFatal("the window was not exposed");
+    }
+    ~TestWindow()
+    {
+        window.reset(); // the view goes before the model it shows
+    }
+
+    QQuickItem* item(const QString& name) const
+    {
+        const QList<QQuickItem*> found = itemsNamed(window->contentItem(), name);
+        if (found.isEmpty())
+            qFatal("no item named %s", qPrintable(name));
+        return found.constFirst();
+    }
+    QVariant property(const QString& name, const char* property) const
+    {
+        return item(name)->property(property);
+    }
+    bool shown(const QString& name) const
+    {
+        QQuickItem* found = item(name);
+        return found && found->isVisible();
+    }
+    bool enabled(const QString& name) const { return item(name)->isEnabled(); }
+    QPoint centre(QQuickItem* target) const
+    {
+        return target->mapToScene(QPointF(target->width() / 2, target->height() / 2)).toPoint();
+    }
+    void click(QQuickItem* target) const
+    {
+        QTest::mouseClick(window.get(), Qt::LeftButton, {}, centre(target));
+    }
+    void click(const QString& name) const { click(item(name)); }
+
+    // The visible sections, top to bottom.
+    QList<QQuickItem*> sections() const
+    {
+        QList<QQuickItem*> visible;
+        for (QQuickItem* child : item(u"sections"_s)->childItems()) {
+            if (child->isVisible())
+                visible.append(child);
+        }
+        std::sort(visible.begin(), visible.end(),
+            [](QQuickItem* a, QQuickItem* b) { return a->y() < b->y(); });
+        return visible;
+    }
+    QStringList sectionNames() const
+    {
+        QStringList names;
+        for (QQuickItem* section : sections())
+            names.append(section->objectName());
+        return names;
+    }
+    // The rows of the queue list, top to bottom.
+    QList<QQuickItem*> rows() const
+    {
+        QList<QQuickItem*> found;
+        for (QQuickItem* row : itemsNamed(item(u"queueList"_s), u"queueRow"_s)) {
+            if (row->isVisible())
+                found.append(row);
+        }
+        std::sort(found.begin(), found.end(), [](QQuickItem* a, QQuickItem* b) { return a->y() < b->y(); });
+        return found;
+    }
+    static QQuickItem* part(QQuickItem* row, const QString& name)
+    {
+        const QList<QQuickItem*> found = itemsNamed(row, name);
+        return found.isEmpty() ? nullptr : found.constFirst();
+    }
+};
+
+// QML keeps colours at 16 bits a channel; compare at 8.
+bool sameColour(const QColor& actual, const QColor& expected)
+{
+    return actual.rgba() == expected.rgba();
+}
+
+QString accessibleName(QQuickItem* item)
+{
+    QAccessibleInterface* interface = QAccessible::queryAccessibleInterface(item);
+    return interface ? interface->text(QAccessible::Name) : QString();
+}
+
+QAccessible::Role accessibleRole(QQuickItem* item)
+{
+    QAccessibleInterface* interface = QAccessible::queryAccessibleInterface(item);
+    return interface ? interface->role() : QAccessible::NoRole;
+}
+
+// Sends a drag of `mime` into the window at `at` and returns whether the
+// target accepted it; `drop` then drops it.
+struct Drag
+{
+    QQuickWindow* window;
+    QMimeData mime;
+    QPoint at;
+
+    bool enter()
+    {
+        QDragEnterEvent event(at, Qt::CopyAction, &mime, Qt::LeftButton, {});
+        QCoreApplication::sendEvent(window, &event);
+        QDragMoveEvent move(at, Qt::CopyAction, &mime, Qt::LeftButton, {});
+        QCoreApplication::sendEvent(window, &move);
+        return move.isAccepted();
+    }
+    void leave()
+    {
+        QDragLeaveEvent event;
+        QCoreApplication::sendEvent(window, &event);
+    }
+    bool drop()
+    {
+        QDropEvent event(at, Qt::CopyAction, &mime, Qt::LeftButton, {});
+        QCoreApplication::sendEvent(window, &event);
+        return event.isAccepted();
+    }
+};
+
+// A converter whose ffmpeg waits until the test lets it go, so a batch can be
+// looked at while it runs.
+struct HeldConversions
+{
+    FakeTools tools;
+    QString gate = tools.path(u"gate"_s);
+
+    HeldConversions()
+    {
+        tools.writeProbe(videoReport(u"h264"_s, u"yuv420p"_s, u""_s, u"10"_s));
+        tools.writeFfmpeg(u"printf 'out_time_us=2500000\\n'\nwhile [ ! -e '%1' ]; do sleep 0.05; done"_s.arg(gate));
+    }
+    std::shared_ptr<Converter> converter() const
+    {
+        return std::make_shared<Converter>(tools.folders());
+    }
+    void release() const
+    {
+        QFile open(gate);
+        open.open(QIODevice::WriteOnly);
+    }
+};
+
+} // namespace
+
+class WindowTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void opensFramelessAtItsSize();
+    void showsSectionsInOrder();
+    void showsExactTexts();
+    void showsControlsPerState();
+    void showsFiveRowKinds();
+    void acceptsFileDrops();
+    void ignoresDragsWithoutFiles();
+    void refusesDropsDuringBatch();
+    void browsesFromAnywhereInZone();
+    void removesOnlyClickedRow();
+    void clearsAndResets();
+    void cancelsFromWindow();
+    void reachesControlsByKeyboard();
+    void namesControlsForScreenReaders();
+    void convertsFromWindowButtons();
+
+private:
+    QQmlEngine* m_engine = nullptr;
+};
+
+void WindowTest::initTestCase()
+{
+    QQuickStyle::setStyle(u"Basic"_s);
+    m_engine = new QQmlEngine(this);
+}
+
+void WindowTest::opensFramelessAtItsSize()
+{
+    const TestWindow test(*m_engine);
+    QCOMPARE(test.window->size(), QSize(600, 680));
+    QCOMPARE(test.window->minimumSize(), QSize(560, 570));
+    QVERIFY(test.window->flags() & Qt::FramelessWindowHint);
+    QCOMPARE(test.window->color(), QColor::fromRgbF(0.065f, 0.075f, 0.085f));
+    // The content starts at the top edge: nothing is drawn for a title bar.
+    QCOMPARE(test.item(u"contentView"_s)->mapToScene({ 0, 0 }), QPointF(0, 0));
+}
+
+void WindowTest::showsSectionsInOrder()
+{
+    const TestWindow test(*m_engine);
+    const QStringList always { u"header"_s, u"tagline"_s, u"dropZone"_s, u"destinationBar"_s,
+        u"badgeRow"_s, u"actionBar"_s };
+    QCOMPARE(test.sectionNames(), always);
+
+    test.model->add({ file(u"/m/Trip.mov"_s) });
+    QTRY_COMPARE(test.sectionNames(),
+        QStringList({ u"header"_s, u"tagline"_s, u"dropZone"_s, u"queueList"_s,
+            u"destinationBar"_s, u"badgeRow"_s, u"actionBar"_s }));
+    QVERIFY(test.item(u"queueList"_s)->height() >= 65);
+
+    test.model->add({ file(u"/m/clip.mp4"_s) });
+    QTRY_COMPARE(test.sectionNames(),
+        QStringList({ u"header"_s, u"tagline"_s, u"dropZone"_s, u"queueList"_s,
+            u"destinationBar"_s, u"badgeRow"_s, u"noticeLine"_s, u"actionBar"_s }));
+    QVERIFY(sameColour(test.property(u"noticeLine"_s, "color").value<QColor>(), QColor::fromRgbF(1, 0.624f, 0.039f)));
+
+    // 22 between consecutive sections, and 30 from the window's edges at least.
+    const QList<QQuickItem*> sections = test.sections();
+    for (qsizetype i = 1; i < sections.size(); ++i) {
+        const qreal gap = sections[i]->y() - (sections[i - 1]->y() + sections[i - 1]->height());
+        QVERIFY2(qFuzzyCompare(gap, 22.0), qPrintable(sections[i]->objectName()));
+    }
+    QCOMPARE(sections.first()->mapToScene({ 0, 0 }).x(), 30.0);
+    QCOMPARE(sections.first()->width(), 540.0);
+
+    // Many rows scroll inside the list: 230 at most in a tall window, and
+    // shorter in a short one, so the action bar always stays in view.
+    QList<QUrl> many;
+    for (int i = 0; i < 40; ++i)
+        many.append(file(u"/m/clip-%1.mov"_s.arg(i)));
+    test.model->add(many);
+    test.window->resize(600, 1000);
+    QTRY_COMPARE(test.item(u"queueList"_s)->height(), 230.0);
+    test.window->resize(600, 680);
+    QTRY_VERIFY(test.item(u"queueList"_s)->height() < 230);
+    QVERIFY(test.item(u"queueList"_s)->height() >= 65);
+    QQuickItem* actions = test.item(u"actionBar"_s);
+    QVERIFY(actions->mapToScene({ 0, actions->height() }).y() <= 680 - 30);
+    QVERIFY(test.window->minimumHeight() > 570); // grown so every section fits
+
+    test.model->clear();
+    QTRY_VERIFY(!test.sectionNames().contains(u"queueList"_s));
+}
+
+void WindowTest::showsExactTexts()
+{
+    const TestWindow test(*m_engine);
+    QCOMPARE(test.property(u"title"_s, "text").toString(), u"Bramblecrest"_s);
+    QCOMPARE(test.property(u"formatTag"_s, "text").toString(), u"MOV \u2192 MP4"_s);
+    QCOMPARE(test.property(u"headline"_s, "text").toString(), u"From QuickTime\nto your timeline."_s);
+    QCOMPARE(test.property(u"headline"_s, "lineCount").toInt(), 2);
+    QCOMPARE(test.property(u"subtitle"_s, "text").toString(), u"Simple MP4 conversion for Premiere Pro."_s);
+    QCOMPARE(test.property(u"convertButton"_s, "text").toString(), u"Convert to MP4  \u2192"_s);
+    QCOMPARE(test.property(u"changeButton"_s, "text").toString(), u"Change\u2026"_s);
+    QCOMPARE(test.property(u"destinationText"_s, "text").toString(), u"Same folder as each original"_s);
+    QCOMPARE(test.property(u"formatBadge"_s, "text").toString(), u"H.264 + AAC"_s);
+    QCOMPARE(test.property(u"privacyBadge"_s, "text").toString(), u"Files stay on your Mac"_s);
+
+    const QStringList zoneTexts = [&] {
+        QStringList texts;
+        for (QQuickItem* child : itemsNamed(test.item(u"dropZone"_s), QString())) {
+            const QString text = child->property("text").toString();
+            if (!text.isEmpty())
+                texts.append(text);
+        }
+        return texts;
+    }();
+    QVERIFY(zoneTexts.contains(u"Drop your MOV files here"_s));
+    QVERIFY(zoneTexts.contains(u"or click to browse \u00b7 multiple files welcome"_s));
+
+    // A long destination stays on one line, shortened in the middle.
+    const QString deep = u"/Volumes/Footage/"_s + QString(u"very-long-folder-name/"_s).repeated(12) + u"Exports"_s;
+    test.picker->folder = QList<QUrl> { file(deep) };
+    test.click(u"changeButton"_s);
+    QCOMPARE(test.property(u"destinationText"_s, "text").toString(), deep);
+    QCOMPARE(test.property(u"destinationText"_s, "lineCount").toInt(), 1);
+    QVERIFY(test.property(u"destinationText"_s, "truncated").toBool());
+}
+
+void WindowTest::showsControlsPerState()
+{
+    const HeldConversions held;
+    const TestWindow test(*m_engine, held.converter());
+
+    // Empty queue, no batch.
+    QVERIFY(!test.shown(u"clearButton"_s));
+    QVERIFY(test.shown(u"convertButton"_s));
+    QVERIFY(!test.enabled(u"convertButton"_s));
+    QVERIFY(test.enabled(u"changeButton"_s));
+    QVERIFY(!test.shown(u"resetButton"_s));
+    QVERIFY(!test.shown(u"cancelButton"_s));
+    QVERIFY(!test.shown(u"spinner"_s));
+
+    const Scratch scratch;
+    test.picker->folder = QList<QUrl> { file(scratch.folder()) };
+    test.click(u"changeButton"_s);
+    QVERIFY(test.shown(u"resetButton"_s));
+    QCOMPARE(test.property(u"destinationText"_s, "text").toString(), scratch.folder());
+
+    test.model->add({ file(scratch.path(u"a.mov"_s)) });
+    QVERIFY(test.shown(u"clearButton"_s));
+    QVERIFY(test.enabled(u"convertButton"_s));
+
+    // During a batch.
+    test.click(u"convertButton"_s);
+    QVERIFY(test.model->running());
+    QVERIFY(!test.shown(u"clearButton"_s));
+    QVERIFY(!test.shown(u"convertButton"_s));
+    QVERIFY(test.shown(u"cancelButton"_s));
+    QVERIFY(test.shown(u"spinner"_s));
+    QVERIFY(test.shown(u"changeButton"_s) && !test.enabled(u"changeButton"_s));
+    QVERIFY(test.shown(u"resetButton"_s) && !test.enabled(u"resetButton"_s));
+    QVERIFY(!test.enabled(u"dropZoneButton"_s));
+
+    held.release();
+    QTRY_VERIFY_WITH_TIMEOUT(!test.model->running(), 20000);
+    // Every item done: the list can be cleared but there is nothing to convert.
+    QVERIFY(test.shown(u"clearButton"_s));
+    QVERIFY(test.shown(u"convertButton"_s));
+    QVERIFY(!test.enabled(u"convertButton"_s));
+    QVERIFY(test.enabled(u"changeButton"_s));
+    QVERIFY(test.enabled(u"dropZoneButton"_s));
+}
+
+void WindowTest::showsFiveRowKinds()
+{
+    const Scratch scratch;
+    HeldConversions held;
+    // done.mov converts at once, broken.mov fails, held.mov waits at the gate.
+    held.tools.writeFfmpeg(u"case \"$7\" in *broken.mov) printf 'bad input\\n' >&2; exit 1;; "
+                           u"*held.mov) printf 'out_time_us=2500000\\n'; while [ ! -e '%1' ]; do sleep 0.05; done;; esac\n"
+                           u"printf 'movie' > \"$last\""_s.arg(held.gate));
+    const TestWindow test(*m_engine, held.converter());
+    test.model->add({ file(scratch.path(u"done.mov"_s)), file(scratch.path(u"broken.mov"_s)),
+        file(scratch.path(u"held.mov"_s)), file(scratch.path(u"waiting.mov"_s)) });
+
+    // Before any batch: film icon in the accent colour, "Ready", a remove button.
+    QTRY_COMPARE(test.rows().size(), 4);
+    for (QQuickItem* row : test.rows()) {
+        QCOMPARE(TestWindow::part(row, u"rowIcon"_s)->property("name").toString(), u"film"_s);
+        QCOMPARE(TestWindow::part(row, u"rowStatus"_s)->property("text").toString(), u"Ready"_s);
+        QVERIFY(!TestWindow::part(row, u"rowProgress"_s)->isVisible());
+        QVERIFY(TestWindow::part(row, u"removeButton"_s)->isVisible());
+        QVERIFY(!TestWindow::part(row, u"showButton"_s)->isVisible());
+    }
+
+    test.model->start();
+    QTRY_COMPARE_WITH_TIMEOUT(test.model->items()->at(2).status, u"Copying compatible video"_s, 20000);
+    QTRY_COMPARE(TestWindow::part(test.rows().at(2), u"rowProgress"_s)->property("value").toDouble(), 0.25);
+    const QList<QQuickItem*> rows = test.rows();
+    struct Expected
+    {
+        QString icon;
+        QColor colour;
+        bool progress, show, remove;
+    };
+    const QColor accent = QColor::fromRgbF(0.72f, 0.94f, 0.35f);
+    const QColor orange = QColor::fromRgbF(1, 0.624f, 0.039f);
+    const QList<Expected> expected {
+        { u"checkmark.circle.fill"_s, accent, false, true, false }, // done
+        { u"exclamationmark.circle"_s, orange, false, false, false }, // failed, during a batch
+        { u"film"_s, accent, true, false, false }, // in its turn
+        { u"film"_s, accent, false, false, false }, // waiting in the batch
+    };
+    for (int i = 0; i < 4; ++i) {
+        QQuickItem* row = rows.at(i);
+        QCOMPARE(TestWindow::part(row, u"rowIcon"_s)->property("name").toString(), expected[i].icon);
+        QVERIFY(sameColour(TestWindow::part(row, u"rowIcon"_s)->property("color").value<QColor>(), expected[i].colour));
+        QCOMPARE(TestWindow::part(row, u"rowProgress"_s)->isVisible(), expected[i].progress);
+        QCOMPARE(TestWindow::part(row, u"showButton"_s)->isVisible(), expected[i].show);
+        QCOMPARE(TestWindow::part(row, u"removeButton"_s)->isVisible(), expected[i].remove);
+    }
+    QCOMPARE(TestWindow::part(rows.at(1), u"rowStatus"_s)->property("text").toString(),
+        u"Conversion failed: bad input\n"_s);
+    QCOMPARE(TestWindow::part(rows.at(3), u"rowStatus"_s)->property("text").toString(), u"Ready"_s);
+
+    held.release();
+    QTRY_VERIFY_WITH_TIMEOUT(!test.model->running(), 20000);
+    // After the batch the failed row has its remove button back; done rows never do.
+    QTRY_VERIFY(TestWindow::part(test.rows().at(1), u"removeButton"_s)->isVisible());
+    QVERIFY(!TestWindow::part(test.rows().at(0), u"removeButton"_s)->isVisible());
+    QVERIFY(TestWindow::part(test.rows().at(0), u"showButton"_s)->isVisible());
+    QCOMPARE(TestWindow::part(test.rows().at(0), u"rowStatus"_s)->property("text").toString(), u"Done"_s);
+}
+
+void WindowTest::acceptsFileDrops()
+{
+    const TestWindow test(*m_engine);
+    QQuickItem* zone = test.item(u"dropZone"_s);
+    QQuickItem* fill = test.item(u"dropZoneFill"_s);
+    QQuickItem* border = test.item(u"dropZoneBorder"_s);
+    const QColor idleFill = fill->property("color").value<QColor>();
+    QVERIFY(sameColour(idleFill, QColor::fromRgbF(1, 1, 1, 0.035f)));
+    QVERIFY(sameColour(border->property("color").value<QColor>(), QColor::fromRgbF(0.72f, 0.94f, 0.35f, 0.28f)));
+    QSignalSpy inserted(test.model->items(), &QAbstractItemModel::rowsInserted);
+
+    Drag drag { test.window.get(), {}, test.centre(zone) };
+    drag.mime.setUrls({ file(u"/m/a.mov"_s), file(u"/m/b.MOV"_s), file(u"/m/c.mp4"_s) });
+    QVERIFY(drag.enter());
+    QVERIFY(zone->property("hovering").toBool());
+    QVERIFY(sameColour(fill->property("color").value<QColor>(), QColor::fromRgbF(0.72f, 0.94f, 0.35f, 0.12f)));
+    QVERIFY(sameColour(border->property("color").value<QColor>(), QColor::fromRgbF(0.72f, 0.94f, 0.35f, 0.8f)));
+
+    QVERIFY(drag.drop());
+    QVERIFY(!zone->property("hovering").toBool());
+    QVERIFY(sameColour(fill->property("color").value<QColor>(), idleFill));
+    // One add per dropped file: the model saw three calls, queued two, noticed one.
+    QCOMPARE(inserted.size(), 2);
+    QCOMPARE(test.model->items()->count(), 2);
+    QCOMPARE(test.model->notice(), refusedNotice);
+
+    // Leaving without dropping restores the idle look.
+    Drag again { test.window.get(), {}, test.centre(zone) };
+    again.mime.setUrls({ file(u"/m/d.mov"_s) });
+    QVERIFY(again.enter());
+    again.leave();
+    QVERIFY(!zone->property("hovering").toBool());
+    QCOMPARE(test.model->items()->count(), 2);
+}
+
+void WindowTest::ignoresDragsWithoutFiles()
+{
+    const TestWindow test(*m_engine);
+    QQuickItem* zone = test.item(u"dropZone"_s);
+
+    Drag text { test.window.get(), {}, test.centre(zone) };
+    text.mime.setText(u"/m/a.mov"_s);
+    QVERIFY(!text.enter());
+    QVERIFY(!zone->property("hovering").toBool());
+    text.drop();
+
+    Drag web { test.window.get(), {}, test.centre(zone) };
+    web.mime.setUrls({ QUrl(u"https://example.org/a.mov"_s) });
+    QVERIFY(!web.enter());
+    QVERIFY(!zone->property("hovering").toBool());
+    QCOMPARE(test.model->items()->count(), 0);
+    QVERIFY(test.model->notice().isNull());
+}
+
+void WindowTest::refusesDropsDuringBatch()
+{
+    const Scratch scratch;
+    const HeldConversions held;
+    const TestWindow test(*m_engine, held.converter());
+    test.model->add({ file(scratch.path(u"a.mov"_s)) });
+    test.model->start();
+    QVERIFY(test.model->running());
+    QQuickItem* zone = test.item(u"dropZone"_s);
+
+    Drag drag { test.window.get(), {}, test.centre(zone) };
+    drag.mime.setUrls({ file(scratch.path(u"b.mov"_s)) });
+    QVERIFY(drag.enter());
+    QVERIFY(zone->property("hovering").toBool()); // the highlight still follows the drag
+    QVERIFY(!drag.drop());
+    QCOMPARE(test.model->items()->count(), 1);
+
+    // A click does nothing during the batch.
+    test.click(zone);
+    QCOMPARE(test.picker->moviePanels, 0);
+    held.release();
+    QTRY_VERIFY_WITH_TIMEOUT(!test.model->running(), 20000);
+    test.click(zone);
+    QCOMPARE(test.picker->moviePanels, 1);
+}
+
+void WindowTest::browsesFromAnywhereInZone()
+{
+    const TestWindow test(*m_engine);
+    QQuickItem* zone = test.item(u"dropZone"_s);
+    test.picker->movies = QList<QUrl> { file(u"/m/a.mov"_s) };
+    // The padding above the icon, and a corner outside the rounded border.
+    const QList<QPointF> points { { zone->width() / 2, 4 }, { 1, 1 }, { zone->width() - 1, zone->height() - 1 } };
+    for (const QPointF& point : points)
+        QTest::mouseClick(test.window.get(), Qt::LeftButton, {}, zone->mapToScene(point).toPoint());
+    QCOMPARE(test.picker->moviePanels, 3);
+    QCOMPARE(test.model->items()->count(), 1);
+
+    // A click just outside the zone is not the zone's.
+    QTest::mouseClick(test.window.get(), Qt::LeftButton, {}, zone->mapToScene({ zone->width() / 2, -6 }).toPoint());
+    QCOMPARE(test.picker->moviePanels, 3);
+}
+
+void WindowTest::removesOnlyClickedRow()
+{
+    const TestWindow test(*m_engine);
+    test.model->add({ file(u"/a/Trip.mov"_s), file(u"/b/Trip.mov"_s), file(u"/c/Other.mov"_s) });
+    QTRY_COMPARE(test.rows().size(), 3);
+    const QUuid kept = test.model->items()->at(0).id;
+
+    test.click(TestWindow::part(test.rows().at(1), u"removeButton"_s));
+
+    QCOMPARE(test.model->items()->count(), 2);
+    QCOMPARE(test.model->items()->at(0).id, kept);
+    QCOMPARE(test.model->items()->at(1).url, file(u"/c/Other.mov"_s));
+    QTRY_COMPARE(test.rows().size(), 2);
+}
+
+void WindowTest::clearsAndResets()
+{
+    const TestWindow test(*m_engine);
+    test.picker->folder = QList<QUrl> { file(u"/exports"_s) };
+    test.click(u"changeButton"_s);
+    test.model->add({ file(u"/m/a.mov"_s), file(u"/m/x.txt"_s) });
+
+    test.click(u"clearButton"_s);
+    QCOMPARE(test.model->items()->count(), 0);
+    QCOMPARE(test.model->destination(), file(u"/exports"_s));
+    QCOMPARE(test.model->notice(), refusedNotice);
+    QTRY_VERIFY(!test.shown(u"clearButton"_s));
+
+    test.click(u"resetButton"_s);
+    QVERIFY(test.model->destination().isEmpty());
+    QCOMPARE(test.model->notice(), refusedNotice);
+    QTRY_VERIFY(!test.shown(u"resetButton"_s));
+    QCOMPARE(test.property(u"destinationText"_s, "text").toString(), u"Same folder as each original"_s);
+}
+
+void WindowTest::cancelsFromWindow()
+{
+    const Scratch scratch;
+    const HeldConversions held;
+    const TestWindow test(*m_engine, held.converter());
+    test.model->add({ file(scratch.path(u"a.mov"_s)), file(scratch.path(u"b.mov"_s)) });
+    test.click(u"convertButton"_s);
+    QTRY_COMPARE_WITH_TIMEOUT(test.model->items()->at(0).status, u"Copying compatible video"_s, 20000);
+
+    test.click(u"cancelButton"_s);
+    QVERIFY(test.model->converter().isCancelled());
+    QTRY_VERIFY_WITH_TIMEOUT(!test.model->running(), 20000);
+
+    QCOMPARE(test.model->items()->at(0).status, u"Cancelled"_s);
+    QCOMPARE(test.model->items()->at(1).status, u"Ready"_s);
+    QTRY_VERIFY(test.shown(u"convertButton"_s));
+    QVERIFY(test.enabled(u"convertButton"_s));
+    QCOMPARE(scratch.files(), QStringList());
+}
+
+void WindowTest::reachesControlsByKeyboard()
+{
+    const TestWindow test(*m_engine);
+    test.window->requestActivate();
+    QVERIFY(QTest::qWaitForWindowActive(test.window.get()));
+    test.picker->movies = QList<QUrl> { file(u"/m/a.mov"_s) };
+
+    // Tab through the window until the drop zone has focus, then press Space.
+    QQuickItem* zone = test.item(u"dropZoneButton"_s);
+    for (int i = 0; i < 12 && !zone->hasActiveFocus(); ++i)
+        QTest::keyClick(test.window.get(), Qt::Key_Tab);
+    QVERIFY(zone->hasActiveFocus());
+    QTest::keyClick(test.window.get(), Qt::Key_Space);
+    QCOMPARE(test.picker->moviePanels, 1);
+    QTest::keyClick(test.window.get(), Qt::Key_Return);
+    QCOMPARE(test.picker->moviePanels, 2);
+
+    // The row's remove button and the convert button are in the tab chain too.
+    QTRY_COMPARE(test.rows().size(), 1);
+    QQuickItem* remove = TestWindow::part(test.rows().at(0), u"removeButton"_s);
+    QQuickItem* convert = test.item(u"convertButton"_s);
+    bool sawRemove = false, sawConvert = false;
+    for (int i = 0; i < 20; ++i) {
+        QTest::keyClick(test.window.get(), Qt::Key_Tab);
+        sawRemove |= remove->hasActiveFocus();
+        sawConvert |= convert->hasActiveFocus();
+    }
+    QVERIFY(sawRemove);
+    QVERIFY(sawConvert);
+}
+
+void WindowTest::namesControlsForScreenReaders()
+{
+    const TestWindow test(*m_engine);
+    test.model->add({ file(u"/m/a.mov"_s) });
+    QTRY_COMPARE(test.rows().size(), 1);
+
+    QCOMPARE(accessibleName(TestWindow::part(test.rows().at(0), u"removeButton"_s)), u"Remove"_s);
+    QCOMPARE(accessibleRole(test.item(u"dropZoneButton"_s)), QAccessible::Button);
+    QCOMPARE(accessibleName(test.item(u"dropZoneButton"_s)), u"Add movies"_s);
+    for (const QString& name : { u"changeButton"_s, u"convertButton"_s, u"clearButton"_s,
+             u"closeButton"_s, u"minimizeButton"_s, u"maximizeButton"_s }) {
+        QVERIFY2(!accessibleName(test.item(name)).isEmpty(), qPrintable(name));
+    }
+}
+
+void WindowTest::convertsFromWindowButtons()
+{
+    const Scratch scratch;
+    movies::copyTo(movies::h264(), scratch.path(u"Holiday.mov"_s));
+    const TestWindow test(*m_engine);
+    test.picker->movies = QList<QUrl> { file(scratch.path(u"Holiday.mov"_s)) };
+
+    test.click(u"dropZone"_s);
+    QTRY_COMPARE(test.rows().size(), 1);
+    test.click(u"convertButton"_s);
+    QTRY_VERIFY_WITH_TIMEOUT(!test.model->running(), 60000);
+
+    QQuickItem* row = test.rows().at(0);
+    QTRY_VERIFY(TestWindow::part(row, u"showButton"_s)->isVisible());
+    QCOMPARE(TestWindow::part(row, u"rowStatus"_s)->property("text").toString(), u"Done"_s);
+    QCOMPARE(movies::stream(movies::probe(scratch.path(u"Holiday.mp4"_s)), u"video"_s)
+                 .value(u"codec_name"_s)
+                 .toString(),
+        u"h264"_s);
+
+    test.click(TestWindow::part(row, u"showButton"_s));
+    QCOMPARE(test.revealer.revealed, QList<QUrl> { file(scratch.path(u"Holiday.mp4"_s)) });
+}
+
+QTEST_MAIN(WindowTest)
+#include "tst_window.moc"
