@@ -1,5 +1,6 @@
 // The bramblecrest executable's command-line mode, run as a real process.
 #include "Movies.h"
+#include "Processes.h"
 #include "Scratch.h"
 
 #include <QDir>
@@ -19,25 +20,6 @@ struct Outcome
     QString standardOutput;
     QString standardError;
 };
-
-// Children of `parent` named `name`, from /proc.
-QList<pid_t> childProcesses(pid_t parent, const QByteArray& name)
-{
-    QList<pid_t> found;
-    const QStringList entries = QDir(u"/proc"_s).entryList(QDir::Dirs);
-    for (const QString& entry : entries) {
-        QFile stat(u"/proc/%1/stat"_s.arg(entry));
-        if (!stat.open(QIODevice::ReadOnly))
-            continue;
-        const QByteArray line = stat.readAll(); // pid (comm) state ppid ...
-        const qsizetype close = line.lastIndexOf(')');
-        const QByteArray comm = line.mid(line.indexOf('(') + 1, close - line.indexOf('(') - 1);
-        const QList<QByteArray> fields = line.mid(close + 2).split(' ');
-        if (comm == name && fields.value(1).toInt() == parent)
-            found.append(entry.toInt());
-    }
-    return found;
-}
 
 } // namespace
 

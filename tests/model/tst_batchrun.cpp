@@ -5,6 +5,7 @@
 #include "FakePicker.h"
 #include "FakeTools.h"
 #include "Movies.h"
+#include "Processes.h"
 #include "Scratch.h"
 
 #include <QAbstractItemModelTester>
@@ -54,23 +55,6 @@ const QueueItem& item(const AppModel& model, int row)
 void waitForBatch(const AppModel& model, int timeout = 120000)
 {
     QTRY_VERIFY_WITH_TIMEOUT(!model.running(), timeout);
-}
-
-// ffmpeg children of this process (the model's conversions).
-int runningFfmpegChildren()
-{
-    int found = 0;
-    for (const QString& entry : QDir(u"/proc"_s).entryList(QDir::Dirs)) {
-        QFile stat(u"/proc/%1/stat"_s.arg(entry));
-        if (!stat.open(QIODevice::ReadOnly))
-            continue;
-        const QByteArray line = stat.readAll();
-        const qsizetype close = line.lastIndexOf(')');
-        const QByteArray comm = line.mid(line.indexOf('(') + 1, close - line.indexOf('(') - 1);
-        if (comm == "ffmpeg" && line.mid(close + 2).split(' ').value(1).toInt() == ::getpid())
-            ++found;
-    }
-    return found;
 }
 
 } // namespace
@@ -304,11 +288,11 @@ void BatchRunTest::destroyingModelStopsConversion()
     model->add({ file(scratch.path(u"slow.mov"_s)) });
     model->start();
     QTRY_VERIFY_WITH_TIMEOUT(item(*model, 0).progress > 0, 120000);
-    QCOMPARE(runningFfmpegChildren(), 1);
+    QCOMPARE(childProcesses(::getpid(), "ffmpeg").size(), 1);
 
     model.reset();
 
-    QCOMPARE(runningFfmpegChildren(), 0);
+    QCOMPARE(childProcesses(::getpid(), "ffmpeg").size(), 0);
     QCOMPARE(scratch.files(), QStringList { u"slow.mov"_s });
     QCOMPARE(scratch.temporaryFiles(), QStringList());
     QTest::qWait(50); // posted reports for the gone model must be dropped, not run
