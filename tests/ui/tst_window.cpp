@@ -3,12 +3,19 @@
 // from picking a movie to revealing the MP4.
 #include "AppModel.h"
 #include "Converter.h"
+#include "DialogFilePicker.h"
 #include "FakePicker.h"
 #include "FakeTools.h"
 #include "Movies.h"
+#include "Processes.h"
 #include "Scratch.h"
+#include "WindowSet.h"
 
 #include <QAccessible>
+#include <QApplication>
+#include <QFileDialog>
+#include <QTimer>
+#include <unistd.h>
 #include <QMimeData>
 #include <QQmlComponent>
 #include <QQmlEngine>
@@ -243,6 +250,9 @@ private Q_SLOTS:
     void reachesControlsByKeyboard();
     void namesControlsForScreenReaders();
     void convertsFromWindowButtons();
+    void opensAndClosesWindowsFromKeyboard();
+    void closingWindowStopsConversion();
+    void setsUpFileDialogs();
 
 private:
     QQmlEngine* m_engine = nullptr;
@@ -673,6 +683,80 @@ void WindowTest::convertsFromWindowButtons()
 
     test.click(TestWindow::part(row, u"showButton"_s));
     QCOMPARE(test.revealer.revealed, QList<QUrl> { file(scratch.path(u"Holiday.mp4"_s)) });
+}
+
+void WindowTest::opensAndClosesWindowsFromKeyboard()
+{
+    WindowSet windows(*m_engine, [] { return std::make_shared<FakePicker>(); });
+    QQuickWindow* first = windows.openWindow();
+    QVERIFY(QTest::qWaitForWindowExposed(first));
+    windows.modelOf(first)->add({ file(u"/m/a.mov"_s) });
+    first->requestActivate();
+    QVERIFY(QTest::qWaitForWindowActive(first));
+
+    QTest::keyClick(first, Qt::Key_N, Qt::ControlModifier);
+    QCOMPARE(windows.count(), 2);
+    QQuickWindow* second = windows.windows().constLast();
+    QVERIFY(second != first);
+    QVERIFY(windows.modelOf(second) != windows.modelOf(first));
+    QCOMPARE(windows.modelOf(second)->items()->count(), 0); // a queue of its own
+    QCOMPARE(windows.modelOf(first)->items()->count(), 1);
+
+    // Ctrl+W closes the active window, and only that one.
+    second->requestActivate();
+    QVERIFY(QTest::qWaitForWindowActive(second));
+    QTest::keyClick(second, Qt::Key_W, Qt::ControlModifier);
+    QTRY_COMPARE(windows.count(), 1);
+    QVERIFY(windows.windows().constFirst() == first);
+    QCOMPARE(windows.modelOf(first)->items()->count(), 1);
+}
+
+void WindowTest::closingWindowStopsConversion()
+{
+    const Scratch scratch;
+    movies::copyTo(movies::slowEncode(), scratch.path(u"slow.mov"_s));
+    WindowSet windows(*m_engine, [] { return std::make_shared<FakePicker>(); });
+    QQuickWindow* window = windows.openWindow();
+    AppModel* model = windows.modelOf(window);
+    model->add({ file(scratch.path(u"slow.mov"_s)) });
+    model->start();
+    QTRY_VERIFY_WITH_TIMEOUT(model->items()->at(0).progress > 0, 120000);
+    QCOMPARE(childProcesses(::getpid(), "ffmpeg").size(), 1);
+
+    window->close();
+    QTRY_COMPARE(windows.count(), 0);
+
+    QCOMPARE(childProcesses(::getpid(), "ffmpeg").size(), 0);
+    QCOMPARE(scratch.files(), QStringList { u"slow.mov"_s });
+    QCOMPARE(scratch.temporaryFiles(), QStringList());
+}
+
+void WindowTest::setsUpFileDialogs()
+{
+    // Looks at each modal dialog as it opens, then cancels it.
+    QStringList seen;
+    QTimer watcher;
+    connect(&watcher, &QTimer::timeout, this, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        seen.append(u"%1|%2|%3"_s.arg(dialog->fileMode()).arg(dialog->nameFilters().join(u';'),
+            dialog->labelText(QFileDialog::Accept)));
+        dialog->reject();
+    });
+    watcher.start(20);
+    DialogFilePicker picker;
+
+    QCOMPARE(picker.pickMovies(), std::nullopt);
+    QCOMPARE(picker.pickFolder(), std::nullopt);
+
+    QCOMPARE(seen.size(), 2);
+    QVERIFY2(seen[0].startsWith(u"%1|QuickTime movies (*.[mM][oO][vV])|"_s.arg(QFileDialog::ExistingFiles)), qPrintable(seen[0]));
+    QVERIFY2(seen[1].startsWith(u"%1|"_s.arg(QFileDialog::Directory)), qPrintable(seen[1]));
+    QVERIFY2(seen[1].endsWith(u"|Save MP4s here"_s), qPrintable(seen[1]));
+    // The filter lets CLIP.MOV through as well as clip.mov.
+    const QRegularExpression filter(QRegularExpression::wildcardToRegularExpression(u"*.[mM][oO][vV]"_s));
+    QVERIFY(filter.match(u"CLIP.MOV"_s).hasMatch() && filter.match(u"clip.mov"_s).hasMatch());
 }
 
 QTEST_MAIN(WindowTest)
