@@ -1,0 +1,329 @@
+// Times the window: from process start to its first frame, its resident
+// memory when idle, and adding then scrolling 1,000 and 10,000 queued movies.
+// Startup only happens once per process, so each sample is a fresh child
+// process of this program; the parent prints medians of several runs.
+//
+// Usage: window_benchmark [--runs N]        (also BENCH_RUNS=N; default 5)
+//        window_benchmark --startup-once    one sample: start, idle memory
+//        window_benchmark --queue-once N    one sample: add N, then scroll
+// Needs a display; bench/window-benchmark provides a virtual one.
+#include "AppModel.h"
+#include "WindowSet.h"
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QLocale>
+#include <QProcess>
+#include <QQmlApplicationEngine>
+#include <QQuickItem>
+#include <QQuickStyle>
+#include <QQuickWindow>
+#include <QSGRendererInterface>
+#include <QThread>
+#include <QTimer>
+#include <QtQml/qqmlextensionplugin.h>
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+Q_IMPORT_QML_PLUGIN(BramblecrestPlugin)
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Long enough for the window to finish its deferred start-up work, so idle
+// memory and the later timings do not include it.
+constexpr int idleMilliseconds = 1000;
+// A frame that never comes means the benchmark is broken, not slow.
+constexpr int frameTimeoutMilliseconds = 60000;
+constexpr double scrollStep = 200;
+const int queueSizes[] = { 1000, 10000 };
+
+double secondsOf(clockid_t clock)
+{
+    timespec now {};
+    clock_gettime(clock, &now);
+    return now.tv_sec + now.tv_nsec / 1e9;
+}
+
+// When this process started, in seconds on CLOCK_BOOTTIME: field 22 of
+// /proc/self/stat. The command name in field 2 may hold spaces and
+// parentheses, so the counting starts after its last ')'.
+double processStartSeconds()
+{
+    std::ifstream file("/proc/self/stat");
+    const std::string stat((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    std::istringstream fields(stat.substr(stat.rfind(')') + 1));
+    std::string field;
+    for (int number = 3; number <= 22; ++number)
+        fields >> field;
+    return std::stod(field) / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+double residentMiB()
+{
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.starts_with("VmRSS:"))
+            return std::stod(line.substr(6)) / 1024; // the kernel counts in kB
+    }
+    return 0;
+}
+
+void idle(int milliseconds)
+{
+    QEventLoop loop;
+    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// Waits for the first frame that shows what the GUI thread changed before
+// the wait. A frame already rendering at that moment shows the old scene, so
+// only a swap after a synchronisation counts. With the threaded render loop
+// both signals come on the render thread while the GUI thread waits here.
+class FrameWaiter
+{
+public:
+    explicit FrameWaiter(QQuickWindow* window)
+    {
+        QObject::connect(window, &QQuickWindow::beforeSynchronizing, window, [this] {
+            int armed = Armed;
+            m_stage.compare_exchange_strong(armed, Synchronized);
+        }, Qt::DirectConnection);
+        QObject::connect(window, &QQuickWindow::frameSwapped, window, [this] {
+            int synchronized = Synchronized;
+            if (m_stage.compare_exchange_strong(synchronized, Swapped)) {
+                m_swappedAt = secondsOf(CLOCK_MONOTONIC);
+                QMetaObject::invokeMethod(&m_loop, &QEventLoop::quit, Qt::QueuedConnection);
+            }
+        }, Qt::DirectConnection);
+    }
+
+    // Returns the CLOCK_MONOTONIC second of that frame's swap.
+    double wait()
+    {
+        m_stage = Armed;
+        QTimer timeout;
+        timeout.setSingleShot(true);
+        QObject::connect(&timeout, &QTimer::timeout, &m_loop, [] {
+            qFatal("no frame within %d ms", frameTimeoutMilliseconds);
+        });
+        timeout.start(frameTimeoutMilliseconds);
+        m_loop.exec();
+        return m_swappedAt;
+    }
+
+private:
+    enum Stage { Idle, Armed, Synchronized, Swapped };
+    std::atomic<int> m_stage = Idle;
+    double m_swappedAt = 0; // written before the quit is posted, read after it
+    QEventLoop m_loop;
+};
+
+QQuickItem* findItem(QQuickItem* item, const QString& objectName)
+{
+    if (item->objectName() == objectName)
+        return item;
+    for (QQuickItem* child : item->childItems()) {
+        if (QQuickItem* found = findItem(child, objectName))
+            return found;
+    }
+    return nullptr;
+}
+
+const char* graphicsApiName(QSGRendererInterface::GraphicsApi api)
+{
+    switch (api) {
+    case QSGRendererInterface::Software: return "software";
+    case QSGRendererInterface::OpenGL: return "OpenGL";
+    case QSGRendererInterface::Vulkan: return "Vulkan";
+    default: return "other";
+    }
+}
+
+// A window opened the way the application opens it, up to its first frame.
+// Prints "<ms from process start> <graphics api> <threaded|unthreaded>".
+struct Window
+{
+    QQmlApplicationEngine engine;
+    WindowSet windows { engine, [] { return std::shared_ptr<FilePicker>(); } };
+    QQuickWindow* window = nullptr;
+    AppModel* model = nullptr;
+
+    Window()
+    {
+        window = windows.openWindow();
+        model = windows.modelOf(window);
+        // Connected before the event loop runs, which is where the first frame
+        // can start, so it cannot be missed.
+        std::atomic<double> firstFrame = 0;
+        std::atomic<bool> threaded = false;
+        QEventLoop loop;
+        const auto connection = QObject::connect(window, &QQuickWindow::frameSwapped, window, [&] {
+            double none = 0;
+            if (firstFrame.compare_exchange_strong(none, secondsOf(CLOCK_BOOTTIME))) {
+                threaded = QThread::currentThread() != qApp->thread();
+                QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+            }
+        }, Qt::DirectConnection);
+        loop.exec();
+        QObject::disconnect(connection);
+        std::printf("%.1f %s %s", (firstFrame - processStartSeconds()) * 1000,
+            graphicsApiName(window->rendererInterface()->graphicsApi()),
+            threaded ? "threaded" : "unthreaded");
+    }
+};
+
+QList<QUrl> footage(int count)
+{
+    QList<QUrl> urls;
+    urls.reserve(count);
+    for (int i = 0; i < count; ++i)
+        urls.append(QUrl::fromLocalFile(u"/Volumes/Footage/clip-%1.mov"_s.arg(i)));
+    return urls;
+}
+
+// Prints " <add ms> <MiB after> <scroll ms> <frames>".
+void addAndScroll(Window& opened, int count)
+{
+    const QList<QUrl> urls = footage(count); // made outside the timing
+    FrameWaiter frames(opened.window);
+
+    const double addStart = secondsOf(CLOCK_MONOTONIC);
+    opened.model->add(urls);
+    const double added = frames.wait();
+    idle(idleMilliseconds);
+    const double addedMiB = residentMiB();
+
+    QQuickItem* list = findItem(opened.window->contentItem(), u"queueList"_s);
+    if (!list)
+        qFatal("no item named queueList");
+    // The list sizes rows it has not made yet from the ones it has, so its
+    // extent may move while scrolling: the end is read again every step.
+    const auto end = [list] {
+        return list->property("originY").toDouble() + list->property("contentHeight").toDouble()
+            - list->height();
+    };
+    int steps = 0;
+    const double scrollStart = secondsOf(CLOCK_MONOTONIC);
+    double scrolled = scrollStart;
+    for (double y = list->property("contentY").toDouble(); y < end(); ++steps) {
+        y = std::min(y + scrollStep, end());
+        list->setProperty("contentY", y);
+        scrolled = frames.wait();
+    }
+    std::printf(" %.1f %.2f %.1f %d", (added - addStart) * 1000, addedMiB,
+        (scrolled - scrollStart) * 1000, steps);
+}
+
+int runOnce(int argc, char* argv[], int queueSize)
+{
+    QApplication application(argc, argv);
+    QQuickStyle::setStyle(u"Basic"_s);
+    Window opened;
+    idle(idleMilliseconds);
+    std::printf(" %.2f", residentMiB());
+    if (queueSize > 0)
+        addAndScroll(opened, queueSize);
+    std::printf("\n");
+    return 0;
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    const std::size_t middle = values.size() / 2;
+    return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+}
+
+// One child run's printed line, split into its fields.
+QStringList runChild(const QStringList& arguments)
+{
+    QProcess child;
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child.start(QCoreApplication::applicationFilePath(), arguments);
+    if (!child.waitForFinished(-1) || child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0) {
+        std::fprintf(stderr, "window_benchmark: the run %s failed\n", qPrintable(arguments.join(u' ')));
+        std::exit(1);
+    }
+    return QString::fromUtf8(child.readAllStandardOutput()).split(u' ', Qt::SkipEmptyParts);
+}
+
+int runAll(int argc, char* argv[], int runs)
+{
+    QCoreApplication application(argc, argv);
+    std::vector<double> startMs, idleMiB;
+    QString graphics;
+    struct Queue
+    {
+        std::vector<double> addMs, addedMiB, scrollMs, frames;
+    };
+    Queue queues[std::size(queueSizes)];
+
+    // Interleaved, so drift in the machine's load hits every measurement alike.
+    for (int run = 1; run <= runs; ++run) {
+        const QStringList start = runChild({ u"--startup-once"_s });
+        startMs.push_back(start.value(0).toDouble());
+        graphics = start.value(1) + u", "_s + start.value(2);
+        idleMiB.push_back(start.value(3).toDouble());
+        // Written once a run is complete, since the children write to stderr too.
+        QString progress = u"run %1/%2: first frame %3 ms, idle %4 MiB"_s.arg(run).arg(runs)
+                               .arg(startMs.back(), 0, 'f', 0).arg(idleMiB.back(), 0, 'f', 1);
+        for (std::size_t i = 0; i < std::size(queueSizes); ++i) {
+            const QStringList queue = runChild({ u"--queue-once"_s, QString::number(queueSizes[i]) });
+            queues[i].addMs.push_back(queue.value(4).toDouble());
+            queues[i].addedMiB.push_back(queue.value(5).toDouble());
+            queues[i].scrollMs.push_back(queue.value(6).toDouble());
+            queues[i].frames.push_back(queue.value(7).toDouble());
+            progress += u"; %1: add %2 ms, scroll %3 ms"_s.arg(queueSizes[i])
+                            .arg(queues[i].addMs.back(), 0, 'f', 0).arg(queues[i].scrollMs.back(), 0, 'f', 0);
+        }
+        std::fprintf(stderr, "%s\n", qPrintable(progress));
+    }
+
+    std::printf("window, median of %d runs (%s rendering)\n", runs, qPrintable(graphics));
+    std::printf("  start to first frame              %6.0f ms\n", median(startMs));
+    std::printf("  idle resident memory              %6.1f MiB\n", median(idleMiB));
+    for (std::size_t i = 0; i < std::size(queueSizes); ++i) {
+        const Queue& queue = queues[i];
+        const double scroll = median(queue.scrollMs);
+        const double frames = median(queue.frames);
+        std::printf("  add %6s items (to next frame) %6.0f ms, then %.1f MiB;"
+                    " scroll top to bottom %.0f ms (%.0f frames, %.1f ms per frame)\n",
+            qPrintable(QLocale(QLocale::English).toString(queueSizes[i])), median(queue.addMs),
+            median(queue.addedMiB), scroll, frames, frames > 0 ? scroll / frames : 0);
+    }
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    const std::string mode = argc > 1 ? argv[1] : "";
+    if (mode == "--startup-once")
+        return runOnce(argc, argv, 0);
+    if (mode == "--queue-once" && argc > 2)
+        return runOnce(argc, argv, std::atoi(argv[2]));
+
+    int runs = std::getenv("BENCH_RUNS") ? std::atoi(std::getenv("BENCH_RUNS")) : 5;
+    if (mode == "--runs" && argc > 2)
+        runs = std::atoi(argv[2]);
+    else if (!mode.empty()) {
+        std::fprintf(stderr, "usage: window_benchmark [--runs N]\n");
+        return 2;
+    }
+    if (runs < 1) {
+        std::fprintf(stderr, "window_benchmark: the run count must be a positive integer\n");
+        return 2;
+    }
+    return runAll(argc, argv, runs);
+}
