@@ -19,7 +19,8 @@ public:
     static inline const QString objectPath = QStringLiteral("/org/bramblecrest/Bramblecrest");
 
     // Serves the interface for `windows` under the application id. Returns
-    // false, and changes nothing, when the bus is missing or the name is taken.
+    // false, and changes nothing, when the bus is missing, the name is taken
+    // or `windows` is served already.
     static bool publish(WindowSet* windows, QDBusConnection bus = QDBusConnection::sessionBus());
 
 public Q_SLOTS:

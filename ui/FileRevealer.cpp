@@ -14,6 +14,8 @@ FileRevealer::FileRevealer(const QDBusConnection& bus, QObject* parent) : QObjec
 
 void FileRevealer::reveal(const QUrl& file)
 {
+    if (!file.isLocalFile())
+        return; // only written MP4s are revealed, and they are local files
     if (!m_bus.isConnected()) {
         openFolder(file);
         return;
@@ -21,7 +23,9 @@ void FileRevealer::reveal(const QUrl& file)
     QDBusMessage call = QDBusMessage::createMethodCall(u"org.freedesktop.FileManager1"_s,
         u"/org/freedesktop/FileManager1"_s, u"org.freedesktop.FileManager1"_s, u"ShowItems"_s);
     call << QStringList { file.toString(QUrl::FullyEncoded) } << QString();
-    auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call, 5000), this);
+    // The bus's own timeout: a file manager started by this very call may
+    // take a while to answer, and opening the folder too would show two windows.
+    auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, file, watcher] {
         watcher->deleteLater();
         if (watcher->isError())
