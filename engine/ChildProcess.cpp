@@ -46,6 +46,21 @@ Pipe Pipe::create()
 ChildProcess::ChildProcess(const std::filesystem::path& program,
     const std::vector<std::string>& arguments, int standardOutput, int standardError)
 {
+    // A source among 0-2 (this process was started with one of them closed, so
+    // a pipe or the log got that number) would be overwritten by the first
+    // dup2 below before the second could copy it: move it out of the way.
+    FileDescriptor outputCopy, errorCopy;
+    const auto clearOfStandardNumbers = [](int& fd, FileDescriptor& copy) {
+        if (fd > STDERR_FILENO)
+            return;
+        copy.reset(::fcntl(fd, F_DUPFD_CLOEXEC, STDERR_FILENO + 1));
+        if (!copy)
+            throwSystemError(errno, "Could not duplicate a file descriptor");
+        fd = copy.get();
+    };
+    clearOfStandardNumbers(standardOutput, outputCopy);
+    clearOfStandardNumbers(standardError, errorCopy);
+
     SpawnSettings settings;
     // dup2 clears close-on-exec on the copies, so the child keeps exactly these two.
     posix_spawn_file_actions_adddup2(&settings.actions, standardOutput, STDOUT_FILENO);

@@ -113,10 +113,16 @@ void Converter::cancel()
 {
     const std::lock_guard guard(m_lock);
     m_cancelled = true;
-    // Signalled under the lock: the run reaps ffmpeg only after clearing
-    // m_process under this lock, so the id cannot have been recycled yet.
+    // Signalled under the lock: children are reaped only after they have been
+    // forgotten under this lock, so no id here can have been recycled yet.
+    // ffmpeg gets SIGINT and stops cleanly; ffprobe, which may hang on an
+    // unresponsive file, is simply killed.
     if (m_process)
         ::kill(*m_process, SIGINT);
+    for (Inspection* inspection : m_inspections) {
+        ::kill(inspection->pid, SIGKILL);
+        inspection->interrupted = true;
+    }
 }
 
 bool Converter::isCancelled() const
@@ -142,11 +148,32 @@ MovieInfo Converter::inspect(const fs::path& input) const
     FileDescriptor nullDevice(::open("/dev/null", O_WRONLY | O_CLOEXEC));
     if (!nullDevice)
         throwSystemError(errno, "Could not open /dev/null");
-    // An absolute path keeps a name that starts with "-" or holds a colon from
-    // being read as an option or a protocol.
-    ChildProcess child(ffprobe,
-        { "-v", "error", "-show_streams", "-show_format", "-of", "json", fs::absolute(input).string() },
-        pipe.writeEnd.get(), nullDevice.get());
+
+    Inspection inspection {};
+    std::optional<ChildProcess> child;
+    {
+        const std::lock_guard guard(m_lock);
+        // An absolute path keeps a name that starts with "-" or holds a colon
+        // from being read as an option or a protocol.
+        child.emplace(ffprobe,
+            std::vector<std::string> { "-v", "error", "-show_streams", "-show_format", "-of",
+                "json", fs::absolute(input).string() },
+            pipe.writeEnd.get(), nullDevice.get());
+        inspection.pid = child->pid();
+        m_inspections.push_back(&inspection);
+    }
+    // Forgotten under the lock before it is reaped, however inspect() ends.
+    struct Unregister
+    {
+        const Converter& converter;
+        Inspection& inspection;
+        ~Unregister()
+        {
+            const std::lock_guard guard(converter.m_lock);
+            std::erase(converter.m_inspections, &inspection);
+        }
+    };
+    std::optional<Unregister> registration(std::in_place, *this, inspection);
     pipe.writeEnd.reset();
     nullDevice.reset();
 
@@ -155,7 +182,11 @@ MovieInfo Converter::inspect(const fs::path& input) const
     while (const std::size_t got
         = readSome(pipe.readEnd.get(), buffer.data(), buffer.size(), "ffprobe's report"))
         report.append(buffer.data(), got);
-    if (child.wait() != 0)
+    registration.reset(); // after this, cancel() no longer touches `inspection`
+    const int status = child->wait();
+    if (inspection.interrupted)
+        throw ConversionFailure(ConversionFailure::cancelled);
+    if (status != 0)
         throw ConversionFailure(ConversionFailure::noVideoTrack);
     return MovieInfo::fromReport(report);
 }

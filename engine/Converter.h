@@ -35,7 +35,8 @@ public:
     // every call. Throws ConversionFailure when there is none.
     static std::filesystem::path executable(const std::string& name);
 
-    // Asks ffprobe about the movie. Blocks; cannot be cancelled.
+    // Asks ffprobe about the movie. Blocks; cancel() stops it (ffprobe holds
+    // nothing worth saving), and it then throws ConversionFailure "Cancelled".
     MovieInfo inspect(const std::filesystem::path& input) const;
 
     // Converts `input` into an MP4 at `output`, which is never replaced if it
@@ -48,11 +49,19 @@ public:
     static const std::vector<std::filesystem::path>& fixedToolFolders();
 
 private:
+    // A running ffprobe, known to cancel() until just before it is reaped.
+    struct Inspection
+    {
+        pid_t pid;
+        bool interrupted = false; // set by cancel()
+    };
+
     std::filesystem::path findTool(const std::string& name) const;
 
     const std::vector<std::filesystem::path> m_toolFolders;
 
-    mutable std::mutex m_lock; // guards m_process and m_cancelled
+    mutable std::mutex m_lock; // guards m_process, m_inspections and m_cancelled
     std::optional<pid_t> m_process; // the running ffmpeg, until it has been reaped
+    mutable std::vector<Inspection*> m_inspections;
     bool m_cancelled = false;
 };

@@ -31,6 +31,7 @@ private Q_SLOTS:
     void convertsWithRelativePaths();
     void reportsRefusalOnStandardError();
     void reportsExistingOutput();
+    void reportsFfmpegErrorWithStandardOutputClosed();
     void otherArgumentListsDoNotConvert_data();
     void otherArgumentListsDoNotConvert();
     void signalCancelsCleanly_data();
@@ -104,6 +105,24 @@ void CommandLineTest::reportsExistingOutput()
     QVERIFY(existing.open(QIODevice::ReadOnly));
     QCOMPARE(existing.readAll(), QByteArray("keep me"));
     QCOMPARE(scratch.files(), QStringList { u"Trip.mp4"_s });
+}
+
+void CommandLineTest::reportsFfmpegErrorWithStandardOutputClosed()
+{
+    // Started with standard output closed, the pipe or the log takes number 1;
+    // ffmpeg's error must still reach the message.
+    const Scratch scratch;
+    QProcess process;
+    process.setChildProcessModifier([] { ::close(STDOUT_FILENO); });
+    process.start(QStringLiteral(BRAMBLECREST_EXECUTABLE),
+        { u"--convert"_s, movies::h264(), scratch.path(u"missing/Out.mp4"_s) });
+    QVERIFY(process.waitForFinished(60000));
+
+    const QString error = QString::fromUtf8(process.readAllStandardError());
+    QCOMPARE(process.exitCode(), 1);
+    QVERIFY2(error.startsWith(u"Conversion failed: "_s), qPrintable(error));
+    QVERIFY2(error.contains(u"No such file or directory"_s), qPrintable(error));
+    QCOMPARE(scratch.temporaryFiles(), QStringList());
 }
 
 void CommandLineTest::otherArgumentListsDoNotConvert_data()

@@ -4,12 +4,14 @@
 #include "ConversionFailure.h"
 #include "Converter.h"
 #include "FakeTools.h"
+#include "Processes.h"
 #include "Scratch.h"
 
 #include <QDir>
 #include <QRegularExpression>
 #include <QTest>
 #include <csignal>
+#include <unistd.h>
 #include <future>
 #include <system_error>
 #include <thread>
@@ -75,6 +77,7 @@ private Q_SLOTS:
     void reportsUnstartableFfmpeg();
     void startsChildWithDefaultSignals();
     void cancelsRepeatedlyWhileRunning();
+    void cancelStopsHangingProbe();
 };
 
 void ConverterToolsTest::looksUpToolsInOrder()
@@ -426,6 +429,42 @@ void ConverterToolsTest::cancelsRepeatedlyWhileRunning()
     QCOMPARE(scratch.files(), QStringList());
     QCOMPARE(scratch.temporaryFiles(), QStringList());
     qInfo("%d of 30 runs finished, the rest were cancelled", finished);
+}
+
+void ConverterToolsTest::cancelStopsHangingProbe()
+{
+    // An ffprobe stuck on an unresponsive file (a hung network mount, a FIFO)
+    // must not keep a cancelled conversion, or a closing window, waiting.
+    const Scratch scratch;
+    FakeTools tools;
+    tools.write(u"ffprobe"_s, u"exec sleep 60"_s);
+    Converter converter(tools.folders());
+    std::future<QString> outcome = std::async(std::launch::async, [&] {
+        try {
+            converter.convert("/in.mov", fsPath(scratch.path(u"Out.mp4"_s)), [](double, const std::string&) { });
+        } catch (const std::exception& error) {
+            return QString::fromUtf8(error.what());
+        }
+        return QString();
+    });
+    QTRY_COMPARE(childProcesses(::getpid(), "sleep").size(), 1);
+
+    converter.cancel();
+
+    QVERIFY2(outcome.wait_for(std::chrono::seconds(30)) == std::future_status::ready, "ffprobe was not stopped");
+    QCOMPARE(outcome.get(), u"Cancelled"_s);
+    QCOMPARE(childProcesses(::getpid(), "sleep").size(), 0);
+    QCOMPARE(scratch.files(), QStringList());
+
+    // A probe that fails by itself while the flag is set keeps its own message.
+    tools.writeProbe(u"{}"_s, 1);
+    QVERIFY_THROWS_EXCEPTION(ConversionFailure, converter.inspect("/in.mov"));
+    try {
+        converter.inspect("/in.mov");
+    } catch (const ConversionFailure& failure) {
+        QCOMPARE(QString::fromUtf8(failure.what()),
+            u"Could not read a video track. Check that the MOV is complete and playable."_s);
+    }
 }
 
 QTEST_APPLESS_MAIN(ConverterToolsTest)
