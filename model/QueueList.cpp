@@ -1,8 +1,6 @@
 // The queue's list model.
 #include "QueueList.h"
 
-#include <utility>
-
 using namespace Qt::StringLiterals;
 
 QueueList::QueueList(QObject* parent) : QAbstractListModel(parent) { }
@@ -71,26 +69,28 @@ void QueueList::remove(const QUuid& id)
     beginRemoveRows({}, row, row);
     m_urls.remove(m_items.at(row).url);
     m_items.removeAt(row);
+    if (hadOutput)
+        --m_outputCount; // before any signal, so no listener sees half the change
     reindex();
     endRemoveRows();
     Q_EMIT countChanged();
-    if (hadOutput) {
-        --m_outputCount;
+    if (hadOutput)
         Q_EMIT outputCountChanged();
-    }
 }
 
 void QueueList::clear()
 {
     if (m_items.isEmpty())
         return;
+    const bool hadOutputs = m_outputCount != 0;
     beginResetModel();
     m_items.clear();
     m_rows.clear();
     m_urls.clear();
+    m_outputCount = 0;
     endResetModel();
     Q_EMIT countChanged();
-    if (std::exchange(m_outputCount, 0) != 0)
+    if (hadOutputs)
         Q_EMIT outputCountChanged();
 }
 

@@ -206,6 +206,16 @@ void BatchRunTest::continuesAfterFailure()
     QVERIFY(item(model, 2).failed);
     for (const QList<QVariant>& change : started)
         QVERIFY(change.at(0).toModelIndex().row() == 1 || change.at(0).toModelIndex().row() == 2);
+
+    // Removing a done item while a failed one still waits: hasPending must not
+    // flicker to false on the way.
+    QSignalSpy pending(&model, &AppModel::hasPendingChanged);
+    model.remove(item(model, 0).id.toString());
+    QCOMPARE(pending.size(), 0);
+    QVERIFY(model.hasPending());
+    model.remove(item(model, 1).id.toString()); // the failed one
+    QCOMPARE(pending.size(), 1);
+    QVERIFY(!model.hasPending());
 }
 
 void BatchRunTest::startsWithNothingToDo()
