@@ -2,6 +2,7 @@
 #pragma once
 
 // Converts `input` into `output` (relative paths against the working
-// directory), prints "Conversion completed" or the error on standard error,
-// and returns the exit status. SIGINT, SIGTERM and SIGHUP cancel the run.
+// directory). Prints "Conversion completed" on standard output and returns 0,
+// or writes the error on standard error and returns 1. SIGINT, SIGTERM and
+// SIGHUP cancel the run.
 int runCommandLineConversion(const char* input, const char* output);

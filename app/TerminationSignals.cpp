@@ -26,6 +26,11 @@ TerminationSignals::~TerminationSignals()
     m_stopping = true;
     pthread_kill(m_waiter.native_handle(), SIGTERM);
     m_waiter.join();
+    // A signal that came in at the very end is taken here: unblocked, its
+    // default action would end the process after the work was done, and
+    // before buffered output was written.
+    const timespec now {};
+    while (sigtimedwait(&m_signals, nullptr, &now) > 0) { }
     pthread_sigmask(SIG_SETMASK, &m_previousMask, nullptr);
 }
 

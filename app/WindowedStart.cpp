@@ -35,5 +35,7 @@ int runWindowed(int argc, char* argv[])
     WindowSet windows(engine, [] { return std::make_shared<DialogFilePicker>(); });
     ApplicationService::publish(&windows);
     windows.openWindow();
+    if (termination.received())
+        return 0; // told to quit before the event loop could hear it
     return application.exec();
 }

@@ -9,6 +9,9 @@ RowLayout {
 
     required property AppModel appModel
 
+    // Keyboard focus follows the action as Convert and Cancel swap places.
+    property bool cancelHadFocus: false
+
     objectName: "actionBar"
 
     Button {
@@ -50,7 +53,12 @@ RowLayout {
         bottomPadding: 12
         opacity: enabled ? 1 : 0.45
         Accessible.name: "Convert to MP4"
-        onClicked: root.appModel.start()
+        onClicked: {
+            const hadFocus = activeFocus
+            root.appModel.start()
+            if (hadFocus)
+                cancelButton.forceActiveFocus()
+        }
 
         contentItem: Text {
             text: convertButton.text
@@ -67,11 +75,21 @@ RowLayout {
         }
     }
     PushButton {
+        id: cancelButton
+
         objectName: "cancelButton"
         visible: root.appModel.running
         text: "Cancel"
         Accessible.name: "Cancel conversion"
         onClicked: root.appModel.cancel()
+        // Hiding takes the focus away first, so remember it across that.
+        onActiveFocusChanged: root.cancelHadFocus = activeFocus || (!visible && root.cancelHadFocus)
+        onVisibleChanged: {
+            if (!visible && root.cancelHadFocus) {
+                root.cancelHadFocus = false
+                Qt.callLater(() => convertButton.forceActiveFocus())
+            }
+        }
     }
     Spinner {
         objectName: "spinner"

@@ -5,8 +5,6 @@
 
 #include <QUrl>
 
-using namespace Qt::StringLiterals;
-
 ApplicationService::ApplicationService(WindowSet* windows)
     : QDBusAbstractAdaptor(windows), m_windows(windows)
 {
@@ -27,33 +25,18 @@ bool ApplicationService::publish(WindowSet* windows, QDBusConnection bus)
     return true;
 }
 
-namespace {
-
-// The launcher's activation token lets the window come to the front despite
-// focus-stealing prevention (Wayland's xdg-activation, X11's startup id).
-void takeActivationToken(const QVariantMap& platformData)
+// The launcher's activation token (platform data "activation-token") is not
+// used: Qt 6.4 has no call that hands a window a token, only the environment,
+// and changing the environment while a conversion starts children is unsafe.
+void ApplicationService::Activate(const QVariantMap&)
 {
-    const QByteArray token = platformData.value(u"activation-token"_s).toString().toUtf8();
-    if (!token.isEmpty())
-        qputenv("XDG_ACTIVATION_TOKEN", token);
-    const QByteArray startupId = platformData.value(u"desktop-startup-id"_s).toString().toUtf8();
-    if (!startupId.isEmpty())
-        qputenv("DESKTOP_STARTUP_ID", startupId);
-}
-
-} // namespace
-
-void ApplicationService::Activate(const QVariantMap& platformData)
-{
-    takeActivationToken(platformData);
     if (m_windows->count() == 0)
         m_windows->openWindow();
     m_windows->raiseFrontmost();
 }
 
-void ApplicationService::Open(const QStringList& uris, const QVariantMap& platformData)
+void ApplicationService::Open(const QStringList& uris, const QVariantMap&)
 {
-    takeActivationToken(platformData);
     QList<QUrl> urls;
     for (const QString& uri : uris)
         urls.append(QUrl(uri));

@@ -67,4 +67,9 @@ Window {
         sequence: "Ctrl+Q"
         onActivated: Qt.quit()
     }
+    Shortcut {
+        sequence: "Escape"
+        enabled: root.model.running
+        onActivated: root.model.cancel()
+    }
 }

@@ -22,8 +22,23 @@ ListView {
     Layout.maximumHeight: Math.max(65, Math.min(230, contentHeight))
     Layout.preferredHeight: Layout.maximumHeight
     Layout.fillHeight: true
+    // The list itself takes focus too: arrow keys then scroll through rows
+    // whose controls Tab cannot reach yet (rows are made as they scroll in).
+    activeFocusOnTab: true
+    keyNavigationEnabled: true
+    highlightFollowsCurrentItem: true
     Accessible.role: Accessible.List
     Accessible.name: "Queue"
+
+    Rectangle {
+        anchors.fill: parent
+        color: "transparent"
+        radius: 9
+        border.color: Style.accent
+        border.width: 2
+        visible: root.activeFocus
+        z: 2
+    }
 
     ScrollBar.vertical: ScrollBar {
         objectName: "queueScrollBar"
@@ -31,6 +46,7 @@ ListView {
     }
 
     delegate: QueueRow {
+        list: root
         width: root.width
         appModel: root.appModel
         revealer: root.revealer

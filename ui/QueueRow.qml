@@ -8,6 +8,7 @@ import Bramblecrest
 Rectangle {
     id: root
 
+    required property int index
     required property string itemId
     required property string fileName
     required property double progress
@@ -16,6 +17,8 @@ Rectangle {
     required property bool failed
     required property AppModel appModel
     required property QtObject revealer
+    // The list, scrolled so a control that takes keyboard focus is in view.
+    property ListView list
 
     readonly property bool done: output.toString().length > 0
     // done, failed, waiting (no batch), queued (in a batch, not reached) or converting
@@ -111,6 +114,8 @@ Rectangle {
             Layout.alignment: Qt.AlignTop
             Accessible.name: "Show " + root.fileName + " in the file manager"
             onClicked: root.revealer.reveal(root.output)
+            onActiveFocusChanged: if (activeFocus && root.list)
+                root.list.positionViewAtIndex(root.index, ListView.Contain)
         }
         Button {
             objectName: "removeButton"
@@ -121,6 +126,8 @@ Rectangle {
             Accessible.name: "Remove"
             Accessible.description: "Remove " + root.fileName + " from the queue"
             onClicked: root.appModel.remove(root.itemId)
+            onActiveFocusChanged: if (activeFocus && root.list)
+                root.list.positionViewAtIndex(root.index, ListView.Contain)
 
             contentItem: Icon {
                 name: "xmark"

@@ -34,7 +34,9 @@ WindowSet::~WindowSet()
 
 QQuickWindow* WindowSet::openWindow()
 {
-    auto* model = new AppModel(m_pickers ? m_pickers() : nullptr);
+    // The set owns the models, so one whose window has gone is still stopped
+    // and freed when the set goes at quit.
+    auto* model = new AppModel(m_pickers ? m_pickers() : nullptr, {}, this);
     QObject* created = m_component.createWithInitialProperties(
         { { u"model"_s, QVariant::fromValue(model) } }, m_engine.rootContext());
     auto* window = qobject_cast<QQuickWindow*>(created);
@@ -115,7 +117,10 @@ void WindowSet::forget(QObject* window)
 {
     for (qsizetype i = 0; i < m_windows.size(); ++i) {
         if (m_windows.at(i).key == window) {
-            delete m_windows.at(i).model; // stops its conversion and waits for it
+            // `destroyed` comes before the window's own items are gone, so the
+            // model, which they still show, goes a moment later. Its
+            // destructor stops its conversion and waits for it.
+            m_windows.at(i).model->deleteLater();
             m_windows.removeAt(i);
             return;
         }

@@ -249,6 +249,8 @@ private Q_SLOTS:
     void cancelsFromWindow();
     void reachesControlsByKeyboard();
     void namesControlsForScreenReaders();
+    void movesFocusWithConvertAndCancel();
+    void reachesEveryRowByKeyboard();
     void convertsFromWindowButtons();
     void opensAndClosesWindowsFromKeyboard();
     void closingWindowStopsConversion();
@@ -646,6 +648,58 @@ void WindowTest::reachesControlsByKeyboard()
     QVERIFY(sawConvert);
 }
 
+void WindowTest::movesFocusWithConvertAndCancel()
+{
+    const Scratch scratch;
+    const HeldConversions held;
+    const TestWindow test(*m_engine, held.converter());
+    test.model->add({ file(scratch.path(u"a.mov"_s)), file(scratch.path(u"b.mov"_s)) });
+    test.window->requestActivate();
+    QVERIFY(QTest::qWaitForWindowActive(test.window.get()));
+    QQuickItem* convert = test.item(u"convertButton"_s);
+    QQuickItem* cancel = test.item(u"cancelButton"_s);
+    convert->forceActiveFocus(Qt::TabFocusReason);
+
+    QTest::keyClick(test.window.get(), Qt::Key_Space);
+    QVERIFY(test.model->running());
+    QVERIFY(cancel->hasActiveFocus()); // the keyboard stays on the action
+
+    QTRY_COMPARE_WITH_TIMEOUT(test.model->items()->at(0).status, u"Copying compatible video"_s, 20000);
+    QTest::keyClick(test.window.get(), Qt::Key_Escape); // Escape cancels too
+    QVERIFY(test.model->converter().isCancelled());
+    QTRY_VERIFY_WITH_TIMEOUT(!test.model->running(), 20000);
+    QTRY_VERIFY(convert->hasActiveFocus());
+    QCOMPARE(test.model->items()->at(0).status, u"Cancelled"_s);
+}
+
+void WindowTest::reachesEveryRowByKeyboard()
+{
+    const TestWindow test(*m_engine);
+    QList<QUrl> many;
+    for (int i = 0; i < 30; ++i)
+        many.append(file(u"/m/clip-%1.mov"_s.arg(i, 2, 10, QLatin1Char('0'))));
+    test.model->add(many);
+    test.window->requestActivate();
+    QVERIFY(QTest::qWaitForWindowActive(test.window.get()));
+    QTRY_VERIFY(!test.rows().isEmpty());
+
+    // Tab through the window: every row's remove button takes focus in turn,
+    // scrolled into view, though rows are only made as they scroll in.
+    QSet<QString> reached;
+    for (int i = 0; i < 120 && reached.size() < 30; ++i) {
+        QTest::keyClick(test.window.get(), Qt::Key_Tab);
+        QQuickItem* focused = test.window->activeFocusItem();
+        if (focused && focused->objectName() == u"removeButton"_s) {
+            QQuickItem* row = focused->parentItem()->parentItem();
+            reached.insert(row->property("fileName").toString());
+            QQuickItem* list = test.item(u"queueList"_s);
+            const QPointF top = focused->mapToItem(list, { 0, 0 });
+            QVERIFY(top.y() >= 0 && top.y() + focused->height() <= list->height());
+        }
+    }
+    QCOMPARE(reached.size(), 30);
+}
+
 void WindowTest::namesControlsForScreenReaders()
 {
     const TestWindow test(*m_engine);
@@ -687,6 +741,7 @@ void WindowTest::convertsFromWindowButtons()
 
 void WindowTest::opensAndClosesWindowsFromKeyboard()
 {
+    QTest::failOnWarning(QRegularExpression(u"TypeError|ReferenceError|Cannot read property"_s));
     WindowSet windows(*m_engine, [] { return std::make_shared<FakePicker>(); });
     QQuickWindow* first = windows.openWindow();
     QVERIFY(QTest::qWaitForWindowExposed(first));
@@ -723,10 +778,12 @@ void WindowTest::closingWindowStopsConversion()
     QTRY_VERIFY_WITH_TIMEOUT(model->items()->at(0).progress > 0, 120000);
     QCOMPARE(childProcesses(::getpid(), "ffmpeg").size(), 1);
 
+    // The view must never see its model vanish under it.
+    QTest::failOnWarning(QRegularExpression(u"TypeError|ReferenceError|Cannot read property"_s));
     window->close();
     QTRY_COMPARE(windows.count(), 0);
 
-    QCOMPARE(childProcesses(::getpid(), "ffmpeg").size(), 0);
+    QTRY_COMPARE(childProcesses(::getpid(), "ffmpeg").size(), 0);
     QCOMPARE(scratch.files(), QStringList { u"slow.mov"_s });
     QCOMPARE(scratch.temporaryFiles(), QStringList());
 }
