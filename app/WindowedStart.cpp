@@ -16,7 +16,7 @@ Q_IMPORT_QML_PLUGIN(BramblecrestPlugin)
 
 using namespace Qt::StringLiterals;
 
-int runWindowed(int argc, char* argv[])
+int bramblecrestRunWindowed(int argc, char* argv[])
 {
     // SIGINT, SIGTERM and SIGHUP close the application the normal way, so each
     // window's model stops its conversion and removes its files.

@@ -1,7 +1,7 @@
 // Entry of bramblecrest: the exact "--convert <input> <output>" form converts
 // one movie without a window; every other argument list starts the window.
 #include "CommandLineConversion.h"
-#include "WindowedStart.h"
+#include "WindowModule.h"
 
 #include <string_view>
 
@@ -9,5 +9,5 @@ int main(int argc, char* argv[])
 {
     if (argc == 4 && std::string_view(argv[1]) == "--convert")
         return runCommandLineConversion(argv[2], argv[3]);
-    return runWindowed(argc, argv);
+    return startWindowModule(argc, argv);
 }
