@@ -35,14 +35,6 @@ public:
 
 } // namespace
 
-Pipe Pipe::create()
-{
-    int fds[2];
-    if (::pipe2(fds, O_CLOEXEC) != 0)
-        throwSystemError(errno, "Could not create a pipe");
-    return Pipe { FileDescriptor(fds[0]), FileDescriptor(fds[1]) };
-}
-
 ChildProcess::ChildProcess(const std::filesystem::path& program,
     const std::vector<std::string>& arguments, int standardOutput, int standardError)
 {
