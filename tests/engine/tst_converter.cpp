@@ -117,7 +117,8 @@ void ConverterTest::copiesCompatibleVideo()
     const QJsonObject audio = movies::stream(report, u"audio"_s);
     QCOMPARE(audio.value(u"codec_name"_s).toString(), u"aac"_s);
     const int bitRate = audio.value(u"bit_rate"_s).toString().toInt();
-    QVERIFY2(bitRate > 150000 && bitRate <= 200000, qPrintable(QString::number(bitRate)));
+    // 192k asked; the encoder lands near it (ffmpeg's own default would be far below).
+    QVERIFY2(bitRate > 160000 && bitRate < 230000, qPrintable(QString::number(bitRate)));
     // +faststart: the index comes before the media data.
     QVERIFY(movies::atomOffset(output, "moov") >= 0);
     QVERIFY(movies::atomOffset(output, "moov") < movies::atomOffset(output, "mdat"));
