@@ -6,6 +6,7 @@
 #include "FileDescriptor.h"
 #include "Files.h"
 #include "NumberReading.h"
+#include "OnExit.h"
 #include "SystemError.h"
 #include "Utf8.h"
 
@@ -33,18 +34,6 @@ fs::path findExecutable(const std::string& name, const std::vector<fs::path>& fo
             return candidate;
     }
     throw ConversionFailure(ConversionFailure::missingTools);
-}
-
-// Reads one chunk, waiting for at least one byte; 0 means end of stream.
-std::size_t readSome(int fd, char* buffer, std::size_t size, const char* what)
-{
-    for (;;) {
-        const ssize_t got = ::read(fd, buffer, size);
-        if (got >= 0)
-            return static_cast<std::size_t>(got);
-        if (errno != EINTR)
-            throwSystemError(errno, std::string("Could not read ") + what);
-    }
 }
 
 std::vector<std::string> ffmpegArguments(
@@ -163,25 +152,15 @@ MovieInfo Converter::inspect(const fs::path& input) const
         m_inspections.push_back(&inspection);
     }
     // Forgotten under the lock before it is reaped, however inspect() ends.
-    struct Unregister
-    {
-        const Converter& converter;
-        Inspection& inspection;
-        ~Unregister()
-        {
-            const std::lock_guard guard(converter.m_lock);
-            std::erase(converter.m_inspections, &inspection);
-        }
+    const auto forget = [this, &inspection] {
+        const std::lock_guard guard(m_lock);
+        std::erase(m_inspections, &inspection);
     };
-    std::optional<Unregister> registration(std::in_place, *this, inspection);
+    std::optional<OnExit<decltype(forget)>> registration(std::in_place, forget);
     pipe.writeEnd.reset();
     nullDevice.reset();
 
-    std::string report;
-    std::array<char, 65536> buffer;
-    while (const std::size_t got
-        = readSome(pipe.readEnd.get(), buffer.data(), buffer.size(), "ffprobe's report"))
-        report.append(buffer.data(), got);
+    const std::string report = readToEnd(pipe.readEnd.get(), "ffprobe's report");
     registration.reset(); // after this, cancel() no longer touches `inspection`
     const int status = child->wait();
     if (inspection.interrupted)
@@ -225,16 +204,11 @@ void Converter::convert(const fs::path& input, const fs::path& output, const Pro
     }
     // However the run ends, m_process is cleared before the child is reaped
     // (by wait() below, or by ChildProcess's destructor on an exception).
-    struct Unregister
-    {
-        Converter& converter;
-        ~Unregister()
-        {
-            const std::lock_guard guard(converter.m_lock);
-            converter.m_process.reset();
-        }
+    const auto forget = [this] {
+        const std::lock_guard guard(m_lock);
+        m_process.reset();
     };
-    std::optional<Unregister> registration(std::in_place, *this);
+    std::optional<OnExit<decltype(forget)>> registration(std::in_place, forget);
     pipe.writeEnd.reset();
 
     progress(0.0, stage);

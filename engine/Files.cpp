@@ -76,24 +76,35 @@ void moveWithoutReplacing(const std::filesystem::path& from, const std::filesyst
 #endif
 }
 
-std::optional<std::string> readWholeFile(const std::filesystem::path& path)
+std::size_t readSome(int fd, char* buffer, std::size_t size, const char* what)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return std::nullopt;
-    const FileDescriptor file(fd);
+    for (;;) {
+        const ssize_t got = ::read(fd, buffer, size);
+        if (got >= 0)
+            return static_cast<std::size_t>(got);
+        if (errno != EINTR)
+            throwSystemError(errno, std::string("Could not read ") + what);
+    }
+}
+
+std::string readToEnd(int fd, const char* what)
+{
     std::string contents;
     std::array<char, 65536> buffer;
-    for (;;) {
-        const ssize_t got = ::read(file.get(), buffer.data(), buffer.size());
-        if (got < 0) {
-            if (errno == EINTR)
-                continue;
-            return std::nullopt;
-        }
-        if (got == 0)
-            return contents;
-        contents.append(buffer.data(), static_cast<std::size_t>(got));
+    while (const std::size_t got = readSome(fd, buffer.data(), buffer.size(), what))
+        contents.append(buffer.data(), got);
+    return contents;
+}
+
+std::optional<std::string> readWholeFile(const std::filesystem::path& path)
+{
+    const FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!file)
+        return std::nullopt;
+    try {
+        return readToEnd(file.get(), "a file");
+    } catch (const std::system_error&) {
+        return std::nullopt;
     }
 }
 

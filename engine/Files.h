@@ -21,6 +21,13 @@ FileDescriptor createNewFile(const std::filesystem::path& path);
 // `to` exists. Throws std::system_error naming the target.
 void moveWithoutReplacing(const std::filesystem::path& from, const std::filesystem::path& to);
 
+// Reads one chunk, waiting for at least one byte; 0 means end of stream.
+// Throws std::system_error naming `what`.
+std::size_t readSome(int fd, char* buffer, std::size_t size, const char* what);
+
+// Everything until end of stream. Throws std::system_error naming `what`.
+std::string readToEnd(int fd, const char* what);
+
 // The whole file, or nothing when it cannot be read.
 std::optional<std::string> readWholeFile(const std::filesystem::path& path);
 

@@ -27,6 +27,13 @@ Rectangle {
         : !appModel.running ? "waiting"
         : status === "Ready" ? "queued" : "converting"
 
+    // Rows are made as the list scrolls, so Tab only reaches the next row's
+    // controls once this one's are in view.
+    function keepInView() {
+        if (list)
+            list.positionViewAtIndex(index, ListView.Contain)
+    }
+
     objectName: "queueRow"
     implicitHeight: content.implicitHeight + 24
     color: Qt.rgba(1, 1, 1, 0.04)
@@ -114,8 +121,8 @@ Rectangle {
             Layout.alignment: Qt.AlignTop
             Accessible.name: "Show " + root.fileName + " in the file manager"
             onClicked: root.revealer.reveal(root.output)
-            onActiveFocusChanged: if (activeFocus && root.list)
-                root.list.positionViewAtIndex(root.index, ListView.Contain)
+            onActiveFocusChanged: if (activeFocus)
+                root.keepInView()
         }
         Button {
             objectName: "removeButton"
@@ -126,8 +133,8 @@ Rectangle {
             Accessible.name: "Remove"
             Accessible.description: "Remove " + root.fileName + " from the queue"
             onClicked: root.appModel.remove(root.itemId)
-            onActiveFocusChanged: if (activeFocus && root.list)
-                root.list.positionViewAtIndex(root.index, ListView.Contain)
+            onActiveFocusChanged: if (activeFocus)
+                root.keepInView()
 
             contentItem: Icon {
                 name: "xmark"

@@ -21,15 +21,11 @@ WindowSet::WindowSet(QQmlEngine& engine, PickerFactory pickers, QObject* parent)
 
 WindowSet::~WindowSet()
 {
-    // Windows first, while their models still exist; then the models, whose
-    // destructors stop a running conversion and wait for it.
+    // Windows first, while their models still exist; the models, children of
+    // the set, go after this body and stop their conversions as they go.
     const QList<Entry> entries = std::exchange(m_windows, {});
-    for (const Entry& entry : entries) {
-        if (entry.window)
-            delete entry.window.data();
-    }
     for (const Entry& entry : entries)
-        delete entry.model;
+        delete entry.window.data();
 }
 
 QQuickWindow* WindowSet::openWindow()

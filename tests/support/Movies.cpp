@@ -120,6 +120,11 @@ QJsonObject stream(const QJsonObject& report, const QString& type)
     return {};
 }
 
+QString videoCodec(const QString& path)
+{
+    return stream(probe(path), u"video"_s).value(u"codec_name"_s).toString();
+}
+
 qint64 atomOffset(const QString& path, const QByteArray& type)
 {
     QFile file(path);

@@ -18,6 +18,8 @@ QString slowEncode();   // 1280x720 ProRes, 10 s: an encode long enough to cance
 
 // ffprobe's streams and format of a file, as JSON.
 QJsonObject probe(const QString& path);
+// The codec of the first video stream of a file.
+QString videoCodec(const QString& path);
 // The first stream of the given codec_type, or an empty object.
 QJsonObject stream(const QJsonObject& report, const QString& type);
 // The byte offset of the first top-level atom of the given type, or -1.
