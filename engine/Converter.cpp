@@ -106,8 +106,8 @@ void Converter::cancel()
     // forgotten under this lock, so no id here can have been recycled yet.
     // ffmpeg gets SIGINT and stops cleanly; ffprobe, which may hang on an
     // unresponsive file, is simply killed.
-    if (m_process)
-        ::kill(*m_process, SIGINT);
+    for (const pid_t process : m_processes)
+        ::kill(process, SIGINT);
     for (Inspection* inspection : m_inspections) {
         ::kill(inspection->pid, SIGKILL);
         inspection->interrupted = true;
@@ -200,13 +200,13 @@ void Converter::convert(const fs::path& input, const fs::path& output, const Pro
         if (m_cancelled)
             throw ConversionFailure(ConversionFailure::cancelled);
         child.emplace(ffmpeg, arguments, pipe.writeEnd.get(), files.logFile.get());
-        m_process = child->pid();
+        m_processes.push_back(child->pid());
     }
-    // However the run ends, m_process is cleared before the child is reaped
-    // (by wait() below, or by ChildProcess's destructor on an exception).
-    const auto forget = [this] {
+    // However the run ends, the child is forgotten before it is reaped (by
+    // wait() below, or by ChildProcess's destructor on an exception).
+    const auto forget = [this, pid = child->pid()] {
         const std::lock_guard guard(m_lock);
-        m_process.reset();
+        std::erase(m_processes, pid);
     };
     std::optional<OnExit<decltype(forget)>> registration(std::in_place, forget);
     pipe.writeEnd.reset();

@@ -26,7 +26,7 @@ public:
 
     // Clears the cancellation flag; a batch calls it when it starts.
     void reset();
-    // Sets the cancellation flag and interrupts the running ffmpeg, if any.
+    // Sets the cancellation flag and interrupts every running ffmpeg and ffprobe.
     // Returns at once; the conversion then ends with "Cancelled".
     void cancel();
     bool isCancelled() const;
@@ -60,8 +60,10 @@ private:
 
     const std::vector<std::filesystem::path> m_toolFolders;
 
-    mutable std::mutex m_lock; // guards m_process, m_inspections and m_cancelled
-    std::optional<pid_t> m_process; // the running ffmpeg, until it has been reaped
+    mutable std::mutex m_lock; // guards m_processes, m_inspections and m_cancelled
+    // The running ffmpegs of this converter (a batch may run several at once),
+    // each until just before it is reaped.
+    std::vector<pid_t> m_processes;
     mutable std::vector<Inspection*> m_inspections;
     bool m_cancelled = false;
 };
