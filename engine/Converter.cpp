@@ -173,9 +173,14 @@ MovieInfo Converter::inspect(const fs::path& input) const
 void Converter::convert(const fs::path& input, const fs::path& output, const Progress& progress)
 {
     const fs::path source = fs::absolute(input);
-    const fs::path target = fs::absolute(output);
+    convert(source, inspect(source), output, progress);
+}
 
-    const MovieInfo info = inspect(source);
+void Converter::convert(
+    const fs::path& input, const MovieInfo& info, const fs::path& output, const Progress& progress)
+{
+    const fs::path source = fs::absolute(input);
+    const fs::path target = fs::absolute(output);
     if (isCancelled())
         throw ConversionFailure(ConversionFailure::cancelled);
     if (info.hdr)

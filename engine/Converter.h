@@ -45,6 +45,10 @@ public:
     // fractions up to 0.99, then (1, "Done") once the MP4 is in place.
     void convert(const std::filesystem::path& input, const std::filesystem::path& output,
         const Progress& progress);
+    // The same with what inspect() already learnt of `input`, so a batch can
+    // inspect the next movies while earlier ones convert.
+    void convert(const std::filesystem::path& input, const MovieInfo& info,
+        const std::filesystem::path& output, const Progress& progress);
 
     static const std::vector<std::filesystem::path>& fixedToolFolders();
 
