@@ -13,7 +13,7 @@ public:
     std::string message() const { return what(); }
 
     static constexpr const char* missingTools
-        = "FFmpeg is missing. This app uses FFmpeg and ffprobe installed on this Mac.";
+        = "FFmpeg is missing. This app uses FFmpeg and ffprobe installed on this computer.";
     static constexpr const char* noVideoTrack
         = "Could not read a video track. Check that the MOV is complete and playable.";
     static constexpr const char* cancelled = "Cancelled";
@@ -21,4 +21,11 @@ public:
                                               "HDR-to-SDR export before converting with "
                                               "Bramblecrest.";
     static constexpr const char* conversionFailedPrefix = "Conversion failed: ";
+    static constexpr const char* incompleteResult = "The converted movie is incomplete. Check that "
+                                                    "there is enough free space where it is saved.";
+
+    // The movie yielded `covered` seconds of the `expected` its header promised.
+    static ConversionFailure endsEarly(double covered, double expected);
+    // ffmpeg was ended by `signal` and logged nothing.
+    static ConversionFailure stoppedBySignal(int signal);
 };

@@ -9,6 +9,7 @@
 #include "OnExit.h"
 #include "SystemError.h"
 #include "Utf8.h"
+#include "WrittenMovie.h"
 
 #include <algorithm>
 #include <array>
@@ -54,30 +55,64 @@ std::vector<std::string> ffmpegArguments(
     return arguments;
 }
 
-// The two files of one run, removed on every way out of it.
+// The files of one run: the hidden output, removed on every way out of the
+// run, and ffmpeg's log, which has no name and goes with its descriptor.
 struct RunFiles
 {
     fs::path temporaryOutput;
-    fs::path log;
-    FileDescriptor logFile;
+    FileDescriptor log;
 
-    ~RunFiles()
-    {
-        if (logFile) {
-            logFile.reset();
-            removeQuietly(log);
-        }
-        removeQuietly(temporaryOutput); // already gone after a successful move
-    }
+    ~RunFiles() { removeQuietly(temporaryOutput); } // already gone after a successful move
 };
 
-std::string failureFromLog(const fs::path& log)
+fs::path temporaryOutputBeside(const fs::path& target)
+{
+    return target.parent_path() / (".bramblecrest-" + randomUuid() + ".mp4");
+}
+
+// The input is opened before ffprobe sees it: a FIFO or a device would block
+// ffprobe for ever, and a missing file deserves its own message.
+void checkReadableMovie(const fs::path& input)
+{
+    struct stat info;
+    if (::stat(input.c_str(), &info) != 0)
+        throwSystemError(errno, "Could not open " + quoted(input.string()));
+    if (!S_ISREG(info.st_mode))
+        throw ConversionFailure(ConversionFailure::noVideoTrack);
+    // O_NONBLOCK: should the name have become a FIFO meanwhile, this still returns.
+    if (!FileDescriptor(::open(input.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY)))
+        throwSystemError(errno, "Could not open " + quoted(input.string()));
+}
+
+std::string failureFromLog(int log, const ChildProcess& ffmpeg)
 {
     std::optional<std::string> text = readWholeFile(log);
     if (!text || !utf8::isValid(*text))
         text = "Unknown error";
+    if (text->empty() && ffmpeg.endingSignal() != 0)
+        return ConversionFailure::stoppedBySignal(ffmpeg.endingSignal()).message();
     return ConversionFailure::conversionFailedPrefix
         + std::string(utf8::lastCodePoints(*text, logTailLength));
+}
+
+// How far short of the inspected duration a result may end and still be
+// whole: the header's duration and the tracks' agree to a frame or two of
+// rounding, and AAC priming shifts audio by some 21 ms. A movie cut short
+// misses far more, since it loses whole chunks of interleaved samples.
+constexpr double allowedShortfall = 0.25;
+
+// Throws unless the MP4 ffmpeg wrote is whole and as long as its source.
+// `reached` is the furthest output time ffmpeg reported; the movie's own
+// header counts too, since it includes the last frame's duration.
+void verifyResult(const fs::path& written, double expected, double reached)
+{
+    const FileDescriptor file(::open(written.c_str(), O_RDONLY | O_CLOEXEC));
+    const std::optional<WrittenMovie> movie = file ? WrittenMovie::read(file.get()) : std::nullopt;
+    if (!movie)
+        throw ConversionFailure(ConversionFailure::incompleteResult);
+    const double covered = std::max(movie->duration, reached);
+    if (expected > 0 && covered < expected - allowedShortfall)
+        throw ConversionFailure::endsEarly(covered, expected);
 }
 
 } // namespace
@@ -132,6 +167,7 @@ fs::path Converter::findTool(const std::string& name) const
 
 MovieInfo Converter::inspect(const fs::path& input) const
 {
+    checkReadableMovie(input);
     const fs::path ffprobe = findTool("ffprobe");
     Pipe pipe = Pipe::create();
     FileDescriptor nullDevice(::open("/dev/null", O_WRONLY | O_CLOEXEC));
@@ -173,23 +209,32 @@ MovieInfo Converter::inspect(const fs::path& input) const
 void Converter::convert(const fs::path& input, const fs::path& output, const Progress& progress)
 {
     const fs::path source = fs::absolute(input);
-    convert(source, inspect(source), output, progress);
+    const fs::path target = fs::absolute(output);
+    // A target that is taken would fail only at the final move: refuse before
+    // the whole conversion runs for nothing.
+    fs::path temporaryOutput = temporaryOutputBeside(target);
+    checkCanMoveTo(temporaryOutput, target);
+    run(source, inspect(source), target, std::move(temporaryOutput), progress);
 }
 
 void Converter::convert(
     const fs::path& input, const MovieInfo& info, const fs::path& output, const Progress& progress)
 {
-    const fs::path source = fs::absolute(input);
     const fs::path target = fs::absolute(output);
+    fs::path temporaryOutput = temporaryOutputBeside(target);
+    checkCanMoveTo(temporaryOutput, target);
+    run(fs::absolute(input), info, target, std::move(temporaryOutput), progress);
+}
+
+void Converter::run(const fs::path& source, const MovieInfo& info, const fs::path& target,
+    fs::path temporaryOutput, const Progress& progress)
+{
     if (isCancelled())
         throw ConversionFailure(ConversionFailure::cancelled);
     if (info.hdr)
         throw ConversionFailure(ConversionFailure::hdrFootage);
 
-    RunFiles files;
-    files.temporaryOutput = target.parent_path() / (".bramblecrest-" + randomUuid() + ".mp4");
-    files.log = temporaryDirectory() / ("bramblecrest-" + randomUuid() + ".log");
-    files.logFile = createNewFile(files.log);
+    RunFiles files { std::move(temporaryOutput), createAnonymousFile(temporaryDirectory()) };
 
     const fs::path ffmpeg = findTool("ffmpeg");
     const std::vector<std::string> arguments
@@ -200,11 +245,13 @@ void Converter::convert(
     std::optional<ChildProcess> child;
     {
         // Started under the lock, so a cancel() either comes first and is seen
-        // here, or comes after and finds the child to interrupt.
+        // here, or comes after and finds the child to interrupt. This thread
+        // waits for the child below, so it outlives it, as the child's death
+        // signal on this thread's end requires.
         const std::lock_guard guard(m_lock);
         if (m_cancelled)
             throw ConversionFailure(ConversionFailure::cancelled);
-        child.emplace(ffmpeg, arguments, pipe.writeEnd.get(), files.logFile.get());
+        child.emplace(ffmpeg, arguments, pipe.writeEnd.get(), files.log.get());
         m_processes.push_back(child->pid());
     }
     // However the run ends, the child is forgotten before it is reaped (by
@@ -218,6 +265,7 @@ void Converter::convert(
 
     progress(0.0, stage);
 
+    double reached = 0; // seconds of output ffmpeg reported
     std::string lineBuffer;
     std::array<char, 4096> buffer;
     while (const std::size_t got
@@ -227,10 +275,15 @@ void Converter::convert(
         for (std::size_t end; (end = lineBuffer.find('\n', lineStart)) != std::string::npos;
              lineStart = end + 1) {
             const std::string_view line(lineBuffer.data() + lineStart, end - lineStart);
-            if (!line.starts_with(progressKey) || !(info.duration > 0))
+            if (!line.starts_with(progressKey))
                 continue;
-            if (const auto microseconds = readNumber(line.substr(progressKey.size())))
-                progress(std::min(*microseconds / 1000000 / info.duration, 0.99), stage);
+            const auto microseconds = readNumber(line.substr(progressKey.size()));
+            if (!microseconds)
+                continue;
+            const double seconds = *microseconds / 1000000;
+            reached = std::max(reached, seconds);
+            if (info.duration > 0)
+                progress(std::min(seconds / info.duration, 0.99), stage);
         }
         lineBuffer.erase(0, lineStart);
     }
@@ -240,8 +293,11 @@ void Converter::convert(
     if (isCancelled())
         throw ConversionFailure(ConversionFailure::cancelled);
     if (status != 0)
-        throw ConversionFailure(failureFromLog(files.log));
+        throw ConversionFailure(failureFromLog(files.log.get(), *child));
 
+    // ffmpeg exits 0 even when it could not write the index (a full disk), and
+    // converts a movie cut short as far as it goes: neither may pass as done.
+    verifyResult(files.temporaryOutput, info.duration, reached);
     moveWithoutReplacing(files.temporaryOutput, target);
     progress(1.0, "Done");
 }

@@ -37,10 +37,13 @@ public:
 
     // Asks ffprobe about the movie. Blocks; cancel() stops it (ffprobe holds
     // nothing worth saving), and it then throws ConversionFailure "Cancelled".
+    // Anything but a regular file is refused before ffprobe starts.
     MovieInfo inspect(const std::filesystem::path& input) const;
 
     // Converts `input` into an MP4 at `output`, which is never replaced if it
-    // exists. Blocks until done; throws ConversionFailure or std::system_error.
+    // exists: a taken `output` is refused before anything runs. Only a result
+    // verified whole and as long as the movie is moved there. Blocks until
+    // done; throws ConversionFailure or std::system_error.
     // `progress` is called on this thread: (0, stage) once ffmpeg runs, then
     // fractions up to 0.99, then (1, "Done") once the MP4 is in place.
     void convert(const std::filesystem::path& input, const std::filesystem::path& output,
@@ -61,6 +64,9 @@ private:
     };
 
     std::filesystem::path findTool(const std::string& name) const;
+    void run(const std::filesystem::path& source, const MovieInfo& info,
+        const std::filesystem::path& target, std::filesystem::path temporaryOutput,
+        const Progress& progress);
 
     const std::vector<std::filesystem::path> m_toolFolders;
 

@@ -6,7 +6,9 @@
 #include <array>
 #include <cstdio>
 #include <cstdlib>
+#include <climits>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/random.h>
 #include <unistd.h>
 #if defined(__APPLE__)
@@ -49,13 +51,35 @@ std::string randomUuid()
     return text;
 }
 
-FileDescriptor createNewFile(const std::filesystem::path& path)
+FileDescriptor createAnonymousFile(const std::filesystem::path& folder)
 {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+#if defined(O_TMPFILE)
+    FileDescriptor file(::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600));
+    if (file)
+        return file;
+    // Older kernels and some file systems do not know O_TMPFILE.
+    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
+        throwSystemError(errno, "Could not create a file in " + quoted(folder.string()));
+#endif
+    const std::filesystem::path path = folder / ("bramblecrest-" + randomUuid() + ".log");
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0)
         throwSystemError(errno, "Could not create " + quoted(path.string()));
+    ::unlink(path.c_str());
     return FileDescriptor(fd);
 }
+
+namespace {
+
+// The errors of a no-replace primitive that the file system does not offer,
+// as opposed to a refusal of this particular move.
+bool unsupported(int error)
+{
+    return error == EINVAL || error == ENOSYS || error == EPERM || error == EOPNOTSUPP
+        || error == ENOTSUP;
+}
+
+} // namespace
 
 void moveWithoutReplacing(const std::filesystem::path& from, const std::filesystem::path& to)
 {
@@ -66,14 +90,44 @@ void moveWithoutReplacing(const std::filesystem::path& from, const std::filesyst
 #else
     if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
         return;
-    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP)
+    if (!unsupported(errno))
         throwSystemError(errno, failure);
-    // The file system does not know RENAME_NOREPLACE (some network and FUSE
-    // file systems): link() also refuses an existing target, atomically.
-    if (::link(from.c_str(), to.c_str()) != 0)
+    // Some network and FUSE file systems do not know RENAME_NOREPLACE: link()
+    // also refuses an existing target, atomically.
+    if (::link(from.c_str(), to.c_str()) == 0) {
+        ::unlink(from.c_str());
+        return;
+    }
+    if (!unsupported(errno))
         throwSystemError(errno, failure);
-    ::unlink(from.c_str());
+    // No hard links either (exFAT and FAT, often through FUSE): claim the
+    // name with a new file of our own, then replace only that.
+    if (FileDescriptor placeholder(::open(
+            to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+        !placeholder)
+        throwSystemError(errno, failure);
+    if (::rename(from.c_str(), to.c_str()) != 0) {
+        const int error = errno;
+        ::unlink(to.c_str());
+        throwSystemError(error, failure);
+    }
 #endif
+}
+
+void checkCanMoveTo(const std::filesystem::path& from, const std::filesystem::path& to)
+{
+    const std::string failure = "Could not move the converted movie to " + quoted(to.string());
+    for (const std::filesystem::path& path : { from, to }) {
+        if (path.native().size() >= PATH_MAX)
+            throwSystemError(ENAMETOOLONG, failure);
+    }
+    // lstat, so a dangling link counts as taken too. A missing folder is left
+    // for ffmpeg to report, as it does when it cannot create its output.
+    struct stat info;
+    if (::lstat(to.c_str(), &info) == 0)
+        throwSystemError(EEXIST, failure);
+    if (errno != ENOENT)
+        throwSystemError(errno, failure);
 }
 
 std::size_t readSome(int fd, char* buffer, std::size_t size, const char* what)
@@ -96,15 +150,20 @@ std::string readToEnd(int fd, const char* what)
     return contents;
 }
 
-std::optional<std::string> readWholeFile(const std::filesystem::path& path)
+std::optional<std::string> readWholeFile(int fd)
 {
-    const FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!file)
-        return std::nullopt;
-    try {
-        return readToEnd(file.get(), "a file");
-    } catch (const std::system_error&) {
-        return std::nullopt;
+    std::string contents;
+    std::array<char, 65536> buffer;
+    for (off_t offset = 0;;) {
+        const ssize_t got = ::pread(fd, buffer.data(), buffer.size(), offset);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return std::nullopt;
+        if (got == 0)
+            return contents;
+        contents.append(buffer.data(), static_cast<std::size_t>(got));
+        offset += got;
     }
 }
 

@@ -13,13 +13,20 @@ std::filesystem::path temporaryDirectory();
 // A random (version 4) UUID in canonical upper-case text, 8-4-4-4-12.
 std::string randomUuid();
 
-// Creates a new, empty file open for writing, readable only by its owner.
-// Never opens an existing file or follows a link. Throws std::system_error.
-FileDescriptor createNewFile(const std::filesystem::path& path);
+// A new file with no name in `folder`, open for reading and writing, readable
+// only by its owner, gone from the disk once its last descriptor closes, even
+// when this process is killed. Throws std::system_error.
+FileDescriptor createAnonymousFile(const std::filesystem::path& folder);
 
-// Renames `from` to `to` in one step that fails, rather than replaces, when
-// `to` exists. Throws std::system_error naming the target.
+// Renames `from` to `to` so that an existing `to` is never replaced: in one
+// step where the file system can, else by claiming `to` with a new empty file
+// first and renaming over that. Throws std::system_error naming the target.
 void moveWithoutReplacing(const std::filesystem::path& from, const std::filesystem::path& to);
+
+// Throws the error moveWithoutReplacing(`from`, `to`) would end with when
+// something already stands at `to` or either name is too long, so a
+// conversion doomed to that can be refused before it starts.
+void checkCanMoveTo(const std::filesystem::path& from, const std::filesystem::path& to);
 
 // Reads one chunk, waiting for at least one byte; 0 means end of stream.
 // Throws std::system_error naming `what`.
@@ -28,8 +35,8 @@ std::size_t readSome(int fd, char* buffer, std::size_t size, const char* what);
 // Everything until end of stream. Throws std::system_error naming `what`.
 std::string readToEnd(int fd, const char* what);
 
-// The whole file, or nothing when it cannot be read.
-std::optional<std::string> readWholeFile(const std::filesystem::path& path);
+// The whole file behind `fd` from its start, or nothing when it cannot be read.
+std::optional<std::string> readWholeFile(int fd);
 
 // Removes a file, ignoring every error (it may never have been made).
 void removeQuietly(const std::filesystem::path& path);

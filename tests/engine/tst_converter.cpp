@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTest>
 #include <future>
 #include <system_error>
@@ -92,6 +93,8 @@ private Q_SLOTS:
     void handlesAwkwardNames_data();
     void handlesAwkwardNames();
     void neverReplacesExistingFile();
+    void refusesMovieCutShort_data();
+    void refusesMovieCutShort();
     void reportsFfmpegFailureFromItsLog();
     void refusesUnreadableMovie();
     void cancelsDuringEncode();
@@ -235,12 +238,42 @@ void ConverterTest::neverReplacesExistingFile()
     }
     QVERIFY(platformError);
 
-    QVERIFY(!recorder.reports.empty());
-    QVERIFY(recorder.reports.back().stage != "Done");
+    QVERIFY(recorder.reports.empty()); // refused before ffmpeg ran for nothing
     QFile existing(output);
     QVERIFY(existing.open(QIODevice::ReadOnly));
     QCOMPARE(existing.readAll(), QByteArray("precious"));
     QCOMPARE(scratch.files(), QStringList { u"Trip.mp4"_s });
+    QCOMPARE(scratch.temporaryFiles(), QStringList());
+}
+
+void ConverterTest::refusesMovieCutShort_data()
+{
+    QTest::addColumn<int>("percent");
+    QTest::newRow("10 %") << 10;
+    QTest::newRow("50 %") << 50;
+    QTest::newRow("90 %") << 90;
+}
+
+void ConverterTest::refusesMovieCutShort()
+{
+    // The index at the front still describes all 10 seconds; ffmpeg converts
+    // what is there and exits 0.
+    QFETCH(int, percent);
+    const Scratch scratch;
+    movies::copyCutShort(movies::faststart(), scratch.path(u"Cut.mov"_s), percent);
+    Converter converter;
+    Recorder recorder;
+
+    const QString failure
+        = failureOf(converter, scratch.path(u"Cut.mov"_s), scratch.path(u"Cut.mp4"_s), recorder.callback());
+
+    const QRegularExpression message(u"^The movie ends early: only (\\d+\\.\\d) of 10\\.0 seconds could be "
+                                     u"read\\. Check that the MOV is complete and playable\\.$"_s);
+    const QRegularExpressionMatch match = message.match(failure);
+    QVERIFY2(match.hasMatch(), qPrintable(failure));
+    QVERIFY(match.captured(1).toDouble() < 10.0 * (percent + 5) / 100);
+    QVERIFY(recorder.reports.back().stage != "Done");
+    QCOMPARE(scratch.files(), QStringList { u"Cut.mov"_s });
     QCOMPARE(scratch.temporaryFiles(), QStringList());
 }
 
@@ -273,7 +306,7 @@ void ConverterTest::refusesUnreadableMovie()
     QCOMPARE(failureOf(converter, scratch.path(u"Broken.mov"_s), scratch.path(u"Out.mp4"_s)),
         u"Could not read a video track. Check that the MOV is complete and playable."_s);
     QCOMPARE(failureOf(converter, scratch.path(u"Absent.mov"_s), scratch.path(u"Out.mp4"_s)),
-        u"Could not read a video track. Check that the MOV is complete and playable."_s);
+        u"Could not open \"%1\": No such file or directory"_s.arg(scratch.path(u"Absent.mov"_s)));
     QCOMPARE(scratch.files(), QStringList { u"Broken.mov"_s });
 }
 

@@ -8,8 +8,10 @@
 #include "Scratch.h"
 
 #include <QDir>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QTest>
+#include <climits>
 #include <csignal>
 #include <unistd.h>
 #include <future>
@@ -20,7 +22,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-const QString missingTools = u"FFmpeg is missing. This app uses FFmpeg and ffprobe installed on this Mac."_s;
+const QString missingTools = u"FFmpeg is missing. This app uses FFmpeg and ffprobe installed on this computer."_s;
 const QString uuidPattern = u"[0-9A-F]{8}-[0-9A-F]{4}-4[0-9A-F]{3}-[89AB][0-9A-F]{3}-[0-9A-F]{12}"_s;
 
 using Reports = QList<QPair<double, QString>>;
@@ -73,11 +75,14 @@ private Q_SLOTS:
     void reportsNothingBetweenWithoutDuration();
     void buildsFailureFromLogTail_data();
     void buildsFailureFromLogTail();
+    void reportsChildKilledBySignalAsFailure_data();
     void reportsChildKilledBySignalAsFailure();
     void reportsUnstartableFfmpeg();
     void startsChildWithDefaultSignals();
     void cancelsRepeatedlyWhileRunning();
     void cancelStopsHangingProbe();
+    void refusesBeforeProbing_data();
+    void refusesBeforeProbing();
 };
 
 void ConverterToolsTest::looksUpToolsInOrder()
@@ -89,11 +94,11 @@ void ConverterToolsTest::looksUpToolsInOrder()
     third.writeProbe(copyReport(u"7"_s));
     Converter converter({ first.folder(), second.folder(), third.folder() });
 
-    QCOMPARE(converter.inspect("/any.mov").duration, 2.5);
+    QCOMPARE(converter.inspect(fsPath(third.movie())).duration, 2.5);
 
     third.writeFfmpeg(u"true"_s);
     const Scratch scratch;
-    QCOMPARE(convert(converter, u"/any.mov"_s, scratch.path(u"Out.mp4"_s)).failure, QString());
+    QCOMPARE(convert(converter, third.movie(), scratch.path(u"Out.mp4"_s)).failure, QString());
     QVERIFY(!third.recordedArguments().isEmpty());
 }
 
@@ -112,12 +117,12 @@ void ConverterToolsTest::reportsMissingTools()
     const Scratch scratch;
     FakeTools tools;
     Converter converter(tools.folders());
-    QCOMPARE(convert(converter, u"/any.mov"_s, scratch.path(u"Out.mp4"_s)).failure, missingTools);
+    QCOMPARE(convert(converter, tools.movie(), scratch.path(u"Out.mp4"_s)).failure, missingTools);
 
     // ffprobe present, ffmpeg absent: inspection works, conversion does not.
     tools.writeProbe(copyReport());
-    QCOMPARE(converter.inspect("/any.mov").duration, 12.5);
-    const Run run = convert(converter, u"/any.mov"_s, scratch.path(u"Out.mp4"_s));
+    QCOMPARE(converter.inspect(fsPath(tools.movie())).duration, 12.5);
+    const Run run = convert(converter, tools.movie(), scratch.path(u"Out.mp4"_s));
     QCOMPARE(run.failure, missingTools);
     QVERIFY(run.reports.isEmpty());
     QCOMPARE(scratch.files(), QStringList());
@@ -131,10 +136,11 @@ void ConverterToolsTest::passesExactProbeArguments()
         u"for a in \"$@\"; do printf '%s\\n' \"$a\"; done > '%1'\nprintf '%2'"_s.arg(
             tools.path(u"args.txt"_s), copyReport()));
     Converter converter(tools.folders());
-    converter.inspect("/movies/My Trip.mov");
+    const QString movie = tools.movie(u"My Trip.mov"_s);
+    converter.inspect(fsPath(movie));
     QCOMPARE(tools.recordedArguments(),
         QStringList({ u"-v"_s, u"error"_s, u"-show_streams"_s, u"-show_format"_s, u"-of"_s,
-            u"json"_s, u"/movies/My Trip.mov"_s }));
+            u"json"_s, movie }));
 }
 
 void ConverterToolsTest::refusesFailedProbe()
@@ -142,11 +148,11 @@ void ConverterToolsTest::refusesFailedProbe()
     FakeTools tools;
     tools.writeProbe(copyReport(), 1); // a good report does not help a failed probe
     Converter converter(tools.folders());
-    QVERIFY_THROWS_EXCEPTION(ConversionFailure, converter.inspect("/any.mov"));
+    QVERIFY_THROWS_EXCEPTION(ConversionFailure, converter.inspect(fsPath(tools.movie())));
 
     tools.writeProbe(u"{\"streams\": [}"_s);
     try {
-        converter.inspect("/any.mov");
+        converter.inspect(fsPath(tools.movie()));
         QFAIL("no failure");
     } catch (const ConversionFailure&) {
         QFAIL("a parser error must not become a ConversionFailure");
@@ -179,7 +185,7 @@ void ConverterToolsTest::passesExactFfmpegArguments()
     tools.writeProbe(report);
     tools.writeFfmpeg(u"true"_s);
     Converter converter(tools.folders());
-    const QString input = u"/movies/My Trip.mov"_s;
+    const QString input = tools.movie(u"My Trip.mov"_s);
 
     const Run run = convert(converter, input, scratch.path(u"My Trip.mp4"_s));
 
@@ -205,20 +211,21 @@ void ConverterToolsTest::namesRunFilesAndRemovesThem()
     const Scratch scratch;
     FakeTools tools;
     tools.writeProbe(copyReport());
-    // The log is ffmpeg's standard error: note its name and mode while it runs.
+    // The log is ffmpeg's standard error: note where it is and its mode while
+    // it runs. It has no name, so nothing of it can outlive the run.
     tools.writeFfmpeg(u"log=$(readlink /proc/$$/fd/2)\n"
-                      u"printf '%s\\n' \"$log\" > '%1'\nstat -c %a \"$log\" >> '%1'"_s.arg(
+                      u"printf '%s\\n' \"$log\" > '%1'\nstat -L -c %a /proc/$$/fd/2 >> '%1'"_s.arg(
                           tools.path(u"log.txt"_s)));
     Converter converter(tools.folders());
 
-    QCOMPARE(convert(converter, u"/in.mov"_s, scratch.path(u"Out.mp4"_s)).failure, QString());
+    QCOMPARE(convert(converter, tools.movie(), scratch.path(u"Out.mp4"_s)).failure, QString());
 
     QFile note(tools.path(u"log.txt"_s));
     QVERIFY(note.open(QIODevice::ReadOnly));
     const QStringList lines = QString::fromUtf8(note.readAll()).split(u'\n');
     const QString temporaryDirectory = QString::fromLocal8Bit(qgetenv("TMPDIR"));
-    const QRegularExpression log(u"^%1/bramblecrest-%2\\.log$"_s.arg(
-        QRegularExpression::escape(temporaryDirectory), uuidPattern));
+    const QRegularExpression log(
+        u"^%1/.* \\(deleted\\)$"_s.arg(QRegularExpression::escape(temporaryDirectory)));
     QVERIFY2(log.match(lines.value(0)).hasMatch(), qPrintable(lines.value(0)));
     QCOMPARE(lines.value(1), u"600"_s);
     QCOMPARE(scratch.files(), QStringList { u"Out.mp4"_s });
@@ -240,7 +247,7 @@ printf 'out_time_us=\377\n'
 printf 'out_time_us=12500000')"_s);
     Converter converter(tools.folders());
 
-    const Run run = convert(converter, u"/in.mov"_s, scratch.path(u"Out.mp4"_s));
+    const Run run = convert(converter, tools.movie(), scratch.path(u"Out.mp4"_s));
 
     QCOMPARE(run.failure, QString());
     const QString stage = u"Copying compatible video"_s;
@@ -258,7 +265,7 @@ void ConverterToolsTest::reportsNothingBetweenWithoutDuration()
     tools.writeFfmpeg(u"printf 'out_time_us=1000000\\nout_time_us=2000000\\n'"_s);
     Converter converter(tools.folders());
 
-    const Run run = convert(converter, u"/in.mov"_s, scratch.path(u"Out.mp4"_s));
+    const Run run = convert(converter, tools.movie(), scratch.path(u"Out.mp4"_s));
 
     QCOMPARE(run.reports,
         Reports({ { 0.0, u"Copying compatible video"_s }, { 1.0, u"Done"_s } }));
@@ -298,7 +305,7 @@ void ConverterToolsTest::buildsFailureFromLogTail()
         1);
     Converter converter(tools.folders());
 
-    const Run run = convert(converter, u"/in.mov"_s, scratch.path(u"Out.mp4"_s));
+    const Run run = convert(converter, tools.movie(), scratch.path(u"Out.mp4"_s));
 
     QCOMPARE(run.failure, message);
     QCOMPARE(run.reports.last().second, u"Copying compatible video"_s);
@@ -306,16 +313,26 @@ void ConverterToolsTest::buildsFailureFromLogTail()
     QCOMPARE(scratch.temporaryFiles(), QStringList());
 }
 
+void ConverterToolsTest::reportsChildKilledBySignalAsFailure_data()
+{
+    QTest::addColumn<QString>("body");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("with a log") << u"printf 'dying\\n' >&2\nkill -KILL $$"_s << u"Conversion failed: dying\n"_s;
+    QTest::newRow("without a log") << u"kill -SEGV $$"_s
+                                   << u"Conversion failed: ffmpeg was stopped by signal 11 (Segmentation fault)"_s;
+}
+
 void ConverterToolsTest::reportsChildKilledBySignalAsFailure()
 {
+    QFETCH(QString, body);
+    QFETCH(QString, message);
     const Scratch scratch;
     FakeTools tools;
     tools.writeProbe(copyReport());
-    tools.write(u"ffmpeg"_s, u"printf 'dying\\n' >&2\nkill -KILL $$"_s);
+    tools.write(u"ffmpeg"_s, body);
     Converter converter(tools.folders());
 
-    QCOMPARE(convert(converter, u"/in.mov"_s, scratch.path(u"Out.mp4"_s)).failure,
-        u"Conversion failed: dying\n"_s);
+    QCOMPARE(convert(converter, tools.movie(), scratch.path(u"Out.mp4"_s)).failure, message);
 }
 
 void ConverterToolsTest::reportsUnstartableFfmpeg()
@@ -332,7 +349,7 @@ void ConverterToolsTest::reportsUnstartableFfmpeg()
 
     bool platformError = false;
     try {
-        converter.convert("/in.mov", fsPath(scratch.path(u"Out.mp4"_s)), [](double, const std::string&) { });
+        converter.convert(fsPath(tools.movie()), fsPath(scratch.path(u"Out.mp4"_s)), [](double, const std::string&) { });
     } catch (const ConversionFailure&) {
     } catch (const std::system_error& error) {
         platformError = true;
@@ -364,7 +381,7 @@ void ConverterToolsTest::startsChildWithDefaultSignals()
     std::promise<void> started;
     std::future<QString> outcome = std::async(std::launch::async, [&] {
         try {
-            converter.convert("/in.mov", fsPath(scratch.path(u"Out.mp4"_s)),
+            converter.convert(fsPath(tools.movie()), fsPath(scratch.path(u"Out.mp4"_s)),
                 [&, once = true](double fraction, const std::string&) mutable {
                     // The first report (0) comes before the script has run; wait for its line.
                     if (fraction > 0 && std::exchange(once, false))
@@ -418,7 +435,7 @@ void ConverterToolsTest::cancelsRepeatedlyWhileRunning()
         });
         for (int i = 0; i < 30; ++i) {
             converter.reset();
-            const Run run = convert(converter, u"/in.mov"_s, scratch.path(u"Out.mp4"_s));
+            const Run run = convert(converter, tools.movie(), scratch.path(u"Out.mp4"_s));
             QVERIFY2(run.failure.isEmpty() || run.failure == u"Cancelled"_s, qPrintable(run.failure));
             if (run.failure.isEmpty()) {
                 ++finished;
@@ -441,7 +458,7 @@ void ConverterToolsTest::cancelStopsHangingProbe()
     Converter converter(tools.folders());
     std::future<QString> outcome = std::async(std::launch::async, [&] {
         try {
-            converter.convert("/in.mov", fsPath(scratch.path(u"Out.mp4"_s)), [](double, const std::string&) { });
+            converter.convert(fsPath(tools.movie()), fsPath(scratch.path(u"Out.mp4"_s)), [](double, const std::string&) { });
         } catch (const std::exception& error) {
             return QString::fromUtf8(error.what());
         }
@@ -458,13 +475,68 @@ void ConverterToolsTest::cancelStopsHangingProbe()
 
     // A probe that fails by itself while the flag is set keeps its own message.
     tools.writeProbe(u"{}"_s, 1);
-    QVERIFY_THROWS_EXCEPTION(ConversionFailure, converter.inspect("/in.mov"));
+    QVERIFY_THROWS_EXCEPTION(ConversionFailure, converter.inspect(fsPath(tools.movie())));
     try {
-        converter.inspect("/in.mov");
+        converter.inspect(fsPath(tools.movie()));
     } catch (const ConversionFailure& failure) {
         QCOMPARE(QString::fromUtf8(failure.what()),
             u"Could not read a video track. Check that the MOV is complete and playable."_s);
     }
+}
+
+void ConverterToolsTest::refusesBeforeProbing_data()
+{
+    // Each row sets up the scratch folder, where the input is "in.mov".
+    QTest::addColumn<QString>("setUp");
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<QString>("message"); // %1: the input, %2: the target
+    const QString taken = u"Could not move the converted movie to \"%2\": File exists"_s;
+    const QString notAMovie = QString::fromUtf8(ConversionFailure::noVideoTrack);
+    const QString out = u"Out.mp4"_s;
+    QTest::newRow("FIFO as input") << u"mkfifo in.mov"_s << out << notAMovie;
+    QTest::newRow("folder as input") << u"mkdir in.mov"_s << out << notAMovie;
+    QTest::newRow("device as input") << u"ln -s /dev/zero in.mov"_s << out << notAMovie;
+    QTest::newRow("socket as input")
+        << u"python3 -c 'import socket; socket.socket(socket.AF_UNIX).bind(\"in.mov\")'"_s << out << notAMovie;
+    QTest::newRow("missing input") << u":"_s << out << u"Could not open \"%1\": No such file or directory"_s;
+    QTest::newRow("file at the target") << u": > in.mov; : > Out.mp4"_s << out << taken;
+    QTest::newRow("folder at the target") << u": > in.mov; mkdir Out.mp4"_s << out << taken;
+    QTest::newRow("dangling link at the target") << u": > in.mov; ln -s nowhere Out.mp4"_s << out << taken;
+    QTest::newRow("input as the target") << u": > in.mov"_s << u"in.mov"_s << taken;
+    // DEEP is a folder path that the target fits in PATH_MAX, the hidden file beside it does not.
+    QTest::newRow("temporary name too long")
+        << u": > in.mov; mkdir -p DEEP"_s << u"DEEP/Out.mp4"_s
+        << u"Could not move the converted movie to \"%2\": File name too long"_s;
+}
+
+void ConverterToolsTest::refusesBeforeProbing()
+{
+    QFETCH(QString, setUp);
+    QFETCH(QString, target);
+    QFETCH(QString, message);
+    const Scratch scratch;
+    QString deep;
+    while (scratch.folder().size() + deep.size() < PATH_MAX - 40)
+        deep += u'/' + QString(std::min<qsizetype>(200, PATH_MAX - 40 - scratch.folder().size() - deep.size()), u'd');
+    deep.remove(0, 1);
+    setUp.replace(u"DEEP"_s, deep);
+    target.replace(u"DEEP"_s, deep);
+    QProcess shell;
+    shell.setWorkingDirectory(scratch.folder());
+    shell.start(u"/bin/sh"_s, { u"-c"_s, setUp });
+    QVERIFY(shell.waitForFinished() && shell.exitCode() == 0);
+    FakeTools tools;
+    tools.write(u"ffprobe"_s, u": > '%1'\nexec sleep 60"_s.arg(tools.path(u"probed"_s)));
+    Converter converter(tools.folders());
+    const QString input = scratch.path(u"in.mov"_s);
+    target = scratch.path(target);
+    QVERIFY(target.size() < PATH_MAX);
+
+    std::future<Run> outcome = std::async(std::launch::async, [&] { return convert(converter, input, target); });
+
+    QVERIFY2(outcome.wait_for(std::chrono::seconds(30)) == std::future_status::ready, "ffprobe was started");
+    QCOMPARE(outcome.get().failure, message.replace(u"%1"_s, input).replace(u"%2"_s, target));
+    QVERIFY(!QFile::exists(tools.path(u"probed"_s)));
 }
 
 QTEST_APPLESS_MAIN(ConverterToolsTest)

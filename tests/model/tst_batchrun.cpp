@@ -172,13 +172,14 @@ void BatchRunTest::continuesAfterFailure()
     tools.write(u"ffprobe"_s,
         u"case \"$7\" in *second.mov) exit 1;; esac\nprintf '%1'"_s.arg(
             videoReport(u"h264"_s, u"yuv420p"_s, u"bt709"_s, u"2"_s)));
-    tools.write(u"ffmpeg"_s,
-        u"for last in \"$@\"; do :; done\n"
+    tools.writeFfmpeg(
         u"case \"$7\" in *third.mov) printf 'Invalid data found when processing input\\n' >&2; exit 1;; esac\n"
-        u"printf 'out_time_us=1000000\\n'\nprintf 'movie' > \"$last\""_s);
+        u"printf 'out_time_us=1000000\\n'"_s);
     AppModel model({}, std::make_shared<Converter>(tools.folders()));
-    model.add({ file(scratch.path(u"first.mov"_s)), file(scratch.path(u"second.mov"_s)),
-        file(scratch.path(u"third.mov"_s)), file(scratch.path(u"fourth.mov"_s)) });
+    QList<QUrl> inputs;
+    for (const QString& name : { u"first.mov"_s, u"second.mov"_s, u"third.mov"_s, u"fourth.mov"_s })
+        inputs.append(file(tools.movie(name)));
+    model.add(inputs);
 
     model.start();
     waitForBatch(model);
@@ -199,9 +200,9 @@ void BatchRunTest::continuesAfterFailure()
     tools.write(u"ffprobe"_s, u"printf '%1'"_s.arg(videoReport(u"h264"_s, u"yuv420p"_s, u""_s, u"2"_s)));
     model.start();
     waitForBatch(model);
-    QCOMPARE(item(model, 0).output, file(scratch.path(u"first.mp4"_s)));
+    QCOMPARE(item(model, 0).output, file(tools.path(u"first.mp4"_s)));
     QCOMPARE(item(model, 1).status, u"Done"_s);
-    QCOMPARE(item(model, 1).output, file(scratch.path(u"second.mp4"_s)));
+    QCOMPARE(item(model, 1).output, file(tools.path(u"second.mp4"_s)));
     QVERIFY(!item(model, 1).failed);
     QVERIFY(item(model, 2).failed);
     for (const QList<QVariant>& change : started)
@@ -239,10 +240,10 @@ void BatchRunTest::ignoresStartWhileRunning()
     tools.writeProbe(videoReport(u"h264"_s, u"yuv420p"_s, u""_s, u"2"_s));
     tools.writeFfmpeg(u"sleep 0.5"_s);
     AppModel model({}, std::make_shared<Converter>(tools.folders()));
-    model.add({ file(scratch.path(u"a.mov"_s)) });
+    model.add({ file(tools.movie(u"a.mov"_s)) });
 
     model.start();
-    model.add({ file(scratch.path(u"late.mov"_s)), file(scratch.path(u"refused.txt"_s)) });
+    model.add({ file(tools.movie(u"late.mov"_s)), file(scratch.path(u"refused.txt"_s)) });
     QSignalSpy anything(&model, &AppModel::noticeChanged);
     QSignalSpy running(&model, &AppModel::runningChanged);
     model.start();
@@ -315,7 +316,7 @@ void BatchRunTest::reportsProgressAsSingleRowChanges()
     tools.writeProbe(videoReport(u"h264"_s, u"yuv420p"_s, u""_s, u"4"_s));
     tools.writeFfmpeg(u"printf 'out_time_us=1000000\\nout_time_us=2000000\\nout_time_us=3000000\\n'"_s);
     AppModel model({}, std::make_shared<Converter>(tools.folders()));
-    model.add({ file(scratch.path(u"a.mov"_s)), file(scratch.path(u"b.mov"_s)) });
+    model.add({ file(tools.movie(u"a.mov"_s)), file(tools.movie(u"b.mov"_s)) });
     const ChangeLog log(model.items());
 
     model.start();
@@ -324,7 +325,7 @@ void BatchRunTest::reportsProgressAsSingleRowChanges()
     QCOMPARE(log.changes.value(0),
         QStringList({ u"status=Reading video…"_s, u"status=Copying compatible video"_s,
             u"progress=0.25"_s, u"progress=0.5"_s, u"progress=0.75"_s, u"progress=1"_s,
-            u"status=Done"_s, u"output=%1"_s.arg(file(scratch.path(u"a.mp4"_s)).toString()) }));
+            u"status=Done"_s, u"output=%1"_s.arg(file(tools.path(u"a.mp4"_s)).toString()) }));
 }
 
 QTEST_GUILESS_MAIN(BatchRunTest)

@@ -37,8 +37,21 @@ void FakeTools::writeFfmpeg(const QString& body, int status) const
 {
     const QString record = u"for argument in \"$@\"; do printf '%s\\n' \"$argument\"; done > '%1'\n"
                            u"for last in \"$@\"; do :; done\n"_s.arg(path(u"args.txt"_s));
-    const QString create = status == 0 ? u"printf 'movie' > \"$last\"\n"_s : QString();
+    // ftyp, then moov holding mvhd (timescale 1, duration 1000) and one trak.
+    const QString create = status == 0
+        ? u"printf '\\0\\0\\0\\020ftypisom\\0\\0\\2\\0\\0\\0\\0\\174moov"
+          u"\\0\\0\\0\\154mvhd%1\\0\\0\\0\\1\\0\\0\\3\\350%2\\0\\0\\0\\010trak' > \"$last\"\n"_s
+              .arg(u"\\0"_s.repeated(12), u"\\0"_s.repeated(80))
+        : QString();
     write(u"ffmpeg"_s, record + body + u"\n"_s + create + u"exit %1"_s.arg(status));
+}
+
+QString FakeTools::movie(const QString& name) const
+{
+    QFile file(path(name));
+    if (!file.open(QIODevice::WriteOnly))
+        qFatal("cannot create %s", qPrintable(file.fileName()));
+    return file.fileName();
 }
 
 QStringList FakeTools::recordedArguments() const

@@ -22,8 +22,12 @@ public:
     // An ffprobe that prints `report` and exits with `status`.
     void writeProbe(const QString& report, int status = 0) const;
     // An ffmpeg that records its arguments (one per line) in args.txt, runs
-    // `body`, then creates its output file (the last argument) when `status` is 0.
+    // `body`, then, when `status` is 0, writes as its output (the last
+    // argument) the smallest whole MP4: one empty track, 1000 seconds long.
     void writeFfmpeg(const QString& body, int status = 0) const;
+    // An empty file named `name` beside the tools: an input that exists, for
+    // tools that never read it.
+    QString movie(const QString& name = QStringLiteral("in.mov")) const;
     // The arguments the fake ffmpeg was last called with.
     QStringList recordedArguments() const;
 

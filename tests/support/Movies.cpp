@@ -104,6 +104,14 @@ QString slowEncode()
             + QStringList { u"-c:v"_s, u"prores_ks"_s, u"-profile:v"_s, u"0"_s });
 }
 
+QString faststart()
+{
+    return generated(u"faststart.mov"_s,
+        testPicture(u"320x240"_s, 10) + testTone(10)
+            + QStringList { u"-c:v"_s, u"libx264"_s, u"-pix_fmt"_s, u"yuv420p"_s, u"-c:a"_s,
+                u"aac"_s, u"-shortest"_s, u"-movflags"_s, u"+faststart"_s });
+}
+
 QJsonObject probe(const QString& path)
 {
     const QString json = runTool(u"/usr/bin/ffprobe"_s,
@@ -152,6 +160,13 @@ void copyTo(const QString& movie, const QString& path)
 {
     QFile::remove(path);
     QVERIFY(QFile::copy(movie, path));
+}
+
+void copyCutShort(const QString& movie, const QString& path, int percent)
+{
+    QFile source(movie), target(path);
+    QVERIFY(source.open(QIODevice::ReadOnly) && target.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    target.write(source.read(source.size() * percent / 100));
 }
 
 } // namespace movies

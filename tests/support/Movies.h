@@ -15,6 +15,7 @@ QString silent();       // 320x240 H.264 yuv420p without audio, 1 s
 QString pq();           // H.264 tagged with the PQ transfer (smpte2084)
 QString hlg();          // H.264 tagged with the HLG transfer (arib-std-b67)
 QString slowEncode();   // 1280x720 ProRes, 10 s: an encode long enough to cancel
+QString faststart();    // 320x240 H.264 with AAC, 10 s, index at the front: cut short, it still opens
 
 // ffprobe's streams and format of a file, as JSON.
 QJsonObject probe(const QString& path);
@@ -26,5 +27,7 @@ QJsonObject stream(const QJsonObject& report, const QString& type);
 qint64 atomOffset(const QString& path, const QByteArray& type);
 // Copies a movie to a new name (so a test can use odd names).
 void copyTo(const QString& movie, const QString& path);
+// Copies the first `percent` % of a movie's bytes, as a pulled card or a broken copy leaves it.
+void copyCutShort(const QString& movie, const QString& path, int percent);
 
 } // namespace movies

@@ -39,6 +39,13 @@ QUrl file(const QString& path)
     return QUrl::fromLocalFile(path);
 }
 
+// An empty file at `path`: an input that exists, for fake tools that never read it.
+QString touched(const QString& path)
+{
+    QFile(path).open(QIODevice::WriteOnly);
+    return path;
+}
+
 // Items by objectName through the visual tree, where delegates live too.
 void collectItems(QQuickItem* root, const QString& name, QList<QQuickItem*>& found)
 {
@@ -379,7 +386,7 @@ void WindowTest::showsControlsPerState()
     QVERIFY(test.shown(u"resetButton"_s));
     QCOMPARE(test.property(u"destinationText"_s, "text").toString(), scratch.folder());
 
-    test.model->add({ file(scratch.path(u"a.mov"_s)) });
+    test.model->add({ file(touched(scratch.path(u"a.mov"_s))) });
     QVERIFY(test.shown(u"clearButton"_s));
     QVERIFY(test.enabled(u"convertButton"_s));
 
@@ -413,8 +420,8 @@ void WindowTest::showsFiveRowKinds()
                            u"*held.mov) printf 'out_time_us=2500000\\n'; while [ ! -e '%1' ]; do sleep 0.05; done;; esac\n"
                            u"printf 'movie' > \"$last\""_s.arg(held.gate));
     const TestWindow test(*m_engine, held.converter());
-    test.model->add({ file(scratch.path(u"done.mov"_s)), file(scratch.path(u"broken.mov"_s)),
-        file(scratch.path(u"held.mov"_s)), file(scratch.path(u"waiting.mov"_s)) });
+    test.model->add({ file(touched(scratch.path(u"done.mov"_s))), file(touched(scratch.path(u"broken.mov"_s))),
+        file(touched(scratch.path(u"held.mov"_s))), file(touched(scratch.path(u"waiting.mov"_s))) });
 
     // Before any batch: film icon in the accent colour, "Ready", a remove button.
     QTRY_COMPARE(test.rows().size(), 4);
@@ -602,7 +609,7 @@ void WindowTest::cancelsFromWindow()
     const Scratch scratch;
     const HeldConversions held;
     const TestWindow test(*m_engine, held.converter());
-    test.model->add({ file(scratch.path(u"a.mov"_s)), file(scratch.path(u"b.mov"_s)) });
+    test.model->add({ file(touched(scratch.path(u"a.mov"_s))), file(touched(scratch.path(u"b.mov"_s))) });
     test.click(u"convertButton"_s);
     QTRY_COMPARE_WITH_TIMEOUT(test.model->items()->at(0).status, u"Copying compatible video"_s, 20000);
 
@@ -614,7 +621,7 @@ void WindowTest::cancelsFromWindow()
     QCOMPARE(test.model->items()->at(1).status, u"Ready"_s);
     QTRY_VERIFY(test.shown(u"convertButton"_s));
     QVERIFY(test.enabled(u"convertButton"_s));
-    QCOMPARE(scratch.files(), QStringList());
+    QCOMPARE(scratch.files(), QStringList({ u"a.mov"_s, u"b.mov"_s })); // no output, hidden or not
 }
 
 void WindowTest::reachesControlsByKeyboard()
@@ -653,7 +660,7 @@ void WindowTest::movesFocusWithConvertAndCancel()
     const Scratch scratch;
     const HeldConversions held;
     const TestWindow test(*m_engine, held.converter());
-    test.model->add({ file(scratch.path(u"a.mov"_s)), file(scratch.path(u"b.mov"_s)) });
+    test.model->add({ file(touched(scratch.path(u"a.mov"_s))), file(touched(scratch.path(u"b.mov"_s))) });
     test.window->requestActivate();
     QVERIFY(QTest::qWaitForWindowActive(test.window.get()));
     QQuickItem* convert = test.item(u"convertButton"_s);
