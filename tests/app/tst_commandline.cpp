@@ -5,6 +5,9 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QScopeGuard>
+#include <QStandardPaths>
 #include <QProcess>
 #include <QTest>
 #include <csignal>
@@ -19,7 +22,18 @@ struct Outcome
     int status = -1;
     QString standardOutput;
     QString standardError;
+    QByteArray standardErrorBytes;
 };
+
+// True while `pid` exists and is not a zombie waiting to be reaped.
+bool isRunning(pid_t pid)
+{
+    QFile stat(u"/proc/%1/stat"_s.arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray line = stat.readAll();
+    return line.mid(line.lastIndexOf(')') + 2, 1) != "Z";
+}
 
 } // namespace
 
@@ -36,20 +50,26 @@ private Q_SLOTS:
     void otherArgumentListsDoNotConvert();
     void signalCancelsCleanly_data();
     void signalCancelsCleanly();
+    void hardKillStopsFfmpeg();
+    void neverCompletesOnFullDisk();
+    void convertsOntoExfatThroughFuse();
 
 private:
-    Outcome run(const QStringList& arguments, const QString& workingDirectory = {}) const;
+    Outcome run(const QStringList& arguments, const QString& workingDirectory = {},
+        const QString& program = QStringLiteral(BRAMBLECREST_EXECUTABLE)) const;
 };
 
-Outcome CommandLineTest::run(const QStringList& arguments, const QString& workingDirectory) const
+Outcome CommandLineTest::run(
+    const QStringList& arguments, const QString& workingDirectory, const QString& program) const
 {
     QProcess process;
     process.setWorkingDirectory(workingDirectory);
-    process.start(QStringLiteral(BRAMBLECREST_EXECUTABLE), arguments);
+    process.start(program, arguments);
     if (!process.waitForFinished(120000))
         qFatal("bramblecrest did not finish");
+    const QByteArray error = process.readAllStandardError();
     return { process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
-        QString::fromUtf8(process.readAllStandardError()) };
+        QString::fromUtf8(error), error };
 }
 
 void CommandLineTest::convertsWithRelativePaths()
@@ -197,6 +217,107 @@ void CommandLineTest::signalCancelsCleanly()
     QCOMPARE(scratch.files(), QStringList());
     QCOMPARE(scratch.temporaryFiles(), QStringList());
     QVERIFY2(::kill(ffmpeg.constFirst(), 0) != 0 && errno == ESRCH, "ffmpeg is still running");
+}
+
+void CommandLineTest::hardKillStopsFfmpeg()
+{
+    // kill -9, the OOM killer or a crash: no chance to clean up, yet ffmpeg
+    // must not write on for the rest of the encode, and no log may remain.
+    const Scratch scratch;
+    QProcess process;
+    process.start(QStringLiteral(BRAMBLECREST_EXECUTABLE),
+        { u"--convert"_s, movies::slowEncode(), scratch.path(u"Slow.mp4"_s) });
+    QVERIFY(process.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(scratch.files().size() == 1, 60000);
+    const QList<pid_t> ffmpeg = childProcesses(static_cast<pid_t>(process.processId()), "ffmpeg");
+    QCOMPARE(ffmpeg.size(), 1);
+
+    process.kill();
+    QVERIFY(process.waitForFinished(10000));
+
+    QTRY_VERIFY2(!isRunning(ffmpeg.constFirst()), "ffmpeg outlived bramblecrest");
+    const QString partial = scratch.path(scratch.files().value(0));
+    const qint64 size = QFileInfo(partial).size();
+    QTest::qWait(500);
+    QCOMPARE(QFileInfo(partial).size(), size); // the hidden output no longer grows
+    QCOMPARE(scratch.temporaryFiles(), QStringList());
+}
+
+void CommandLineTest::neverCompletesOnFullDisk()
+{
+    // A destination that fills up while ffmpeg moves the index to the front:
+    // ffmpeg exits 0 with a broken file. Around the size the MP4 needs, each
+    // run must either complete with the whole movie or fail leaving nothing.
+    if (::geteuid() != 0 || QProcess::execute(u"unshare"_s, { u"-m"_s, u"true"_s }) != 0)
+        QSKIP("needs root and mount namespaces (unshare -m) for a small tmpfs");
+    const Scratch scratch;
+    const QString reference = scratch.path(u"Reference.mp4"_s);
+    QCOMPARE(run({ u"--convert"_s, movies::h264(), reference }).status, 0);
+    QFile whole(reference);
+    QVERIFY(whole.open(QIODevice::ReadOnly));
+    const QByteArray wholeBytes = whole.readAll();
+    const qint64 pages = (wholeBytes.size() + 4095) / 4096;
+    QDir(scratch.folder()).mkdir(u"disk"_s);
+
+    int incomplete = 0;
+    for (qint64 size = (pages - 3) * 4096; size <= (pages + 1) * 4096; size += 4096) {
+        // In its own mount namespace the tmpfs vanishes with the shell, so
+        // the shell reports what the run left on it.
+        const Outcome outcome = run({ u"-m"_s, u"sh"_s, u"-c"_s,
+                                        u"mount -t tmpfs -o size=%1 tmpfs disk && \"$0\" --convert \"$1\" disk/Out.mp4; "
+                                        u"echo \"status=$?\"; ls -A disk; test ! -e disk/Out.mp4 || cat disk/Out.mp4 >&2"_s
+                                            .arg(size),
+                                        QStringLiteral(BRAMBLECREST_EXECUTABLE), movies::h264() },
+            scratch.folder(), u"unshare"_s);
+        const QStringList lines = outcome.standardOutput.split(u'\n', Qt::SkipEmptyParts);
+        if (lines.contains(u"status=0"_s)) {
+            QCOMPARE(lines, QStringList({ u"Conversion completed"_s, u"status=0"_s, u"Out.mp4"_s }));
+            QCOMPARE(outcome.standardErrorBytes, wholeBytes);
+        } else {
+            QCOMPARE(lines, QStringList { u"status=1"_s }); // nothing left on the disk
+            incomplete += outcome.standardError.startsWith(
+                u"The converted movie is incomplete. Check that there is enough free space where it is saved."_s);
+        }
+    }
+    QVERIFY2(incomplete > 0, "no size made ffmpeg fail on the index");
+}
+
+void CommandLineTest::convertsOntoExfatThroughFuse()
+{
+    // A camera card or an external drive: exFAT on a loop device, mounted
+    // through FUSE, which has neither RENAME_NOREPLACE nor hard links.
+    if (::geteuid() != 0 || !QFile::exists(u"/dev/fuse"_s))
+        QSKIP("needs root and /dev/fuse for an exFAT drive through FUSE");
+    if (QStandardPaths::findExecutable(u"mount.exfat-fuse"_s, { u"/usr/sbin"_s, u"/sbin"_s }).isEmpty())
+        QSKIP("mount.exfat-fuse is not installed (Debian package exfat-fuse)");
+    const Scratch scratch;
+    QDir(scratch.folder()).mkdir(u"card"_s);
+    const QString card = scratch.path(u"card"_s);
+    const QString mount = uR"(set -e
+truncate -s 16M card.img
+mkfs.exfat card.img >/dev/null
+device=$(losetup --find --show card.img)
+mount.exfat-fuse -o allow_other "$device" card >/dev/null 2>&1 || { losetup -d "$device"; exit 1; }
+echo "$device")"_s;
+    const Outcome mounted = run({ u"-c"_s, mount }, scratch.folder(), u"/bin/sh"_s);
+    if (mounted.status != 0)
+        QSKIP("this machine cannot mount a loop device through FUSE");
+    const QString device = mounted.standardOutput.trimmed();
+    const auto unmount = qScopeGuard([&] {
+        QProcess::execute(u"umount"_s, { card });
+        QProcess::execute(u"losetup"_s, { u"-d"_s, device });
+    });
+
+    const QString target = card + u"/Trip.mp4"_s;
+    const Outcome first = run({ u"--convert"_s, movies::h264(), target });
+    const Outcome second = run({ u"--convert"_s, movies::prores(), target });
+
+    QCOMPARE(first.standardOutput, u"Conversion completed\n"_s);
+    QCOMPARE(first.status, 0);
+    QCOMPARE(movies::videoCodec(target), u"h264"_s);
+    QCOMPARE(second.standardError, u"Could not move the converted movie to \"%1\": File exists\n"_s.arg(target));
+    QCOMPARE(QDir(card).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+        QStringList { u"Trip.mp4"_s });
 }
 
 QTEST_GUILESS_MAIN(CommandLineTest)
