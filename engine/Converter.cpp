@@ -211,30 +211,24 @@ void Converter::convert(const fs::path& input, const fs::path& output, const Pro
     const fs::path source = fs::absolute(input);
     const fs::path target = fs::absolute(output);
     // A target that is taken would fail only at the final move: refuse before
-    // the whole conversion runs for nothing.
-    fs::path temporaryOutput = temporaryOutputBeside(target);
-    checkCanMoveTo(temporaryOutput, target);
-    run(source, inspect(source), target, std::move(temporaryOutput), progress);
+    // ffprobe, let alone the whole conversion, runs for nothing.
+    checkCanMoveTo(temporaryOutputBeside(target), target);
+    convert(source, inspect(source), target, progress);
 }
 
 void Converter::convert(
     const fs::path& input, const MovieInfo& info, const fs::path& output, const Progress& progress)
 {
+    const fs::path source = fs::absolute(input);
     const fs::path target = fs::absolute(output);
-    fs::path temporaryOutput = temporaryOutputBeside(target);
-    checkCanMoveTo(temporaryOutput, target);
-    run(fs::absolute(input), info, target, std::move(temporaryOutput), progress);
-}
-
-void Converter::run(const fs::path& source, const MovieInfo& info, const fs::path& target,
-    fs::path temporaryOutput, const Progress& progress)
-{
+    RunFiles files { temporaryOutputBeside(target), FileDescriptor() };
+    checkCanMoveTo(files.temporaryOutput, target);
     if (isCancelled())
         throw ConversionFailure(ConversionFailure::cancelled);
     if (info.hdr)
         throw ConversionFailure(ConversionFailure::hdrFootage);
 
-    RunFiles files { std::move(temporaryOutput), createAnonymousFile(temporaryDirectory()) };
+    files.log = createAnonymousFile(temporaryDirectory());
 
     const fs::path ffmpeg = findTool("ffmpeg");
     const std::vector<std::string> arguments

@@ -64,9 +64,6 @@ private:
     };
 
     std::filesystem::path findTool(const std::string& name) const;
-    void run(const std::filesystem::path& source, const MovieInfo& info,
-        const std::filesystem::path& target, std::filesystem::path temporaryOutput,
-        const Progress& progress);
 
     const std::vector<std::filesystem::path> m_toolFolders;
 
