@@ -3,6 +3,7 @@
 
 #include "ConversionFailure.h"
 #include "Converter.h"
+#include "KeepAwake.h"
 #include "TerminationSignals.h"
 
 #include <cstdio>
@@ -24,6 +25,8 @@ int runCommandLineConversion(const char* input, const char* output)
 {
     Converter converter;
     const TerminationSignals signals([&converter] { converter.cancel(); });
+    // After the signals are blocked, so its thread leaves them to the waiter.
+    const KeepAwake awake;
     try {
         converter.convert(std::filesystem::absolute(input), std::filesystem::absolute(output),
             [](double, const std::string&) { });

@@ -2,8 +2,13 @@
 #include "WindowSet.h"
 
 #include "AppModel.h"
+#include "BatchNotifier.h"
+#include "BatchTracker.h"
+#include "LauncherProgress.h"
+#include "SleepInhibitor.h"
 
 #include <QGuiApplication>
+#include <algorithm>
 #include <QQmlEngine>
 #include <QQuickWindow>
 
@@ -40,6 +45,14 @@ QQuickWindow* WindowSet::openWindow()
         qFatal("MainWindow.qml did not make a window: %s", qPrintable(m_component.errorString()));
     QQmlEngine::setObjectOwnership(window, QQmlEngine::CppOwnership);
     m_windows.append({ window, window, model });
+    // What a batch shows outside the window; each goes with its model.
+    new SleepInhibitor(model, model);
+    auto* batch = new BatchTracker(model, model);
+    new LauncherProgress(batch, model);
+    new BatchNotifier(batch, window, [this] {
+        return std::any_of(m_windows.cbegin(), m_windows.cend(),
+            [](const Entry& entry) { return entry.window && entry.window->isActive(); });
+    }, model);
 
     connect(window, &QQuickWindow::activeChanged, this, [this, window] {
         if (window->isActive())

@@ -1,0 +1,461 @@
+// What a batch shows outside its window, against fake desktop services on
+// buses of the test's own: logind's sleep inhibitor on a system bus; the
+// portal's, the taskbar entry and the notification server on a session bus.
+#include "AppModel.h"
+#include "FakePicker.h"
+#include "LauncherProgress.h"
+#include "Movies.h"
+#include "PrivateBus.h"
+#include "Scratch.h"
+#include "SleepInhibitor.h"
+#include "WindowSet.h"
+
+#include <QApplication>
+#include <QDBusConnection>
+#include <QDBusContext>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QDBusUnixFileDescriptor>
+#include <QProcess>
+#include <QQmlApplicationEngine>
+#include <QQuickStyle>
+#include <QQuickWindow>
+#include <QTest>
+#include <QtQml/qqmlextensionplugin.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+Q_IMPORT_QML_PLUGIN(BramblecrestPlugin)
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// What logind is asked for: no sleep and no idle action, by Bramblecrest, blocking.
+const QStringList inhibitArguments { u"sleep:idle"_s, u"Bramblecrest"_s, u"Converting movies"_s, u"block"_s };
+
+// Makes a window that is not Bramblecrest's the active one.
+void activate(QWindow* window)
+{
+    window->resize(100, 100);
+    window->show();
+    window->requestActivate();
+    QVERIFY(QTest::qWaitForWindowActive(window));
+}
+
+} // namespace
+
+// logind's manager: each Inhibit hands out the write end of a pipe, so the
+// test sees on the read end when the last copy of the descriptor is closed.
+class FakeLogind : public QObject, protected QDBusContext
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.login1.Manager")
+
+public:
+    ~FakeLogind() override
+    {
+        for (int end : std::as_const(m_readEnds))
+            ::close(end);
+    }
+    bool refuses = false;
+    QList<QStringList> calls;
+
+    // How many of the handed-out descriptors are still open somewhere.
+    int held() const
+    {
+        int open = 0;
+        for (int end : m_readEnds) {
+            pollfd watch { end, POLLIN, 0 };
+            if (::poll(&watch, 1, 0) == 0 || !(watch.revents & POLLHUP))
+                ++open;
+        }
+        return open;
+    }
+
+public Q_SLOTS:
+    QDBusUnixFileDescriptor Inhibit(const QString& what, const QString& who, const QString& why,
+        const QString& mode)
+    {
+        calls.append({ what, who, why, mode });
+        if (refuses) {
+            sendErrorReply(QDBusError::AccessDenied, u"not today"_s);
+            return {};
+        }
+        int ends[2];
+        if (::pipe2(ends, O_CLOEXEC) != 0)
+            return {};
+        m_readEnds.append(ends[0]);
+        const QDBusUnixFileDescriptor descriptor(ends[1]); // a copy of its own
+        ::close(ends[1]);
+        return descriptor;
+    }
+
+private:
+    QList<int> m_readEnds;
+};
+
+class FakePortalRequest : public QObject
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.Request")
+
+public:
+    bool closed = false;
+
+public Q_SLOTS:
+    void Close() { closed = true; }
+};
+
+class FakePortal : public QObject
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.Inhibit")
+
+public:
+    explicit FakePortal(QDBusConnection bus) : m_bus(bus) { }
+    QList<uint> flags;
+    QStringList reasons;
+    std::vector<std::unique_ptr<FakePortalRequest>> requests;
+
+public Q_SLOTS:
+    QDBusObjectPath Inhibit(const QString&, uint flags, const QVariantMap& options)
+    {
+        this->flags.append(flags);
+        reasons.append(options.value(u"reason"_s).toString());
+        const QString path = u"/org/freedesktop/portal/desktop/request/1/%1"_s.arg(requests.size());
+        requests.push_back(std::make_unique<FakePortalRequest>());
+        m_bus.registerObject(path, requests.back().get(), QDBusConnection::ExportAllSlots);
+        return QDBusObjectPath(path);
+    }
+
+private:
+    QDBusConnection m_bus;
+};
+
+class FakeNotifications : public QObject
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+
+public:
+    struct Shown
+    {
+        QString icon, summary, body;
+        QStringList actions;
+        QVariantMap hints;
+    };
+    QList<Shown> shown;
+
+public Q_SLOTS:
+    uint Notify(const QString&, uint, const QString& icon, const QString& summary, const QString& body,
+        const QStringList& actions, const QVariantMap& hints, int)
+    {
+        shown.append({ icon, summary, body, actions, hints });
+        return 40 + shown.size();
+    }
+};
+
+// Listens for the taskbar entry's Update signals, as a dock does.
+class Dock : public QObject
+{
+    Q_OBJECT
+
+public:
+    QList<QVariantMap> updates;
+
+public Q_SLOTS:
+    void Update(const QString& uri, const QVariantMap& properties)
+    {
+        if (uri == LauncherProgress::applicationUri)
+            updates.append(properties);
+    }
+};
+
+class BatchServicesTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void holdsTheInhibitorAndShowsProgressForABatch();
+    void givesTheInhibitorBackWhenStopped_data();
+    void givesTheInhibitorBackWhenStopped();
+    void fallsBackToThePortalAndRunsWithoutEither_data();
+    void fallsBackToThePortalAndRunsWithoutEither();
+    void notifiesWhenNoWindowIsActive_data();
+    void notifiesWhenNoWindowIsActive();
+    void keepsTheCommandLineAwake();
+
+private:
+    QDBusConnection connect(const QString& address, const QString& role);
+
+    std::unique_ptr<PrivateBus> m_system;
+    std::unique_ptr<PrivateBus> m_session;
+    std::unique_ptr<QQmlApplicationEngine> m_engine;
+    std::unique_ptr<FakeLogind> m_logind;
+    std::unique_ptr<FakePortal> m_portal;
+    FakeNotifications m_notifications;
+    Dock m_dock;
+    QStringList m_connections;
+};
+
+QDBusConnection BatchServicesTest::connect(const QString& address, const QString& role)
+{
+    m_connections.append(role);
+    return QDBusConnection::connectToBus(address, role);
+}
+
+void BatchServicesTest::initTestCase()
+{
+    m_system = std::make_unique<PrivateBus>(u"system"_s);
+    m_session = std::make_unique<PrivateBus>(u"session"_s);
+    if (m_system->address().isEmpty() || m_session->address().isEmpty())
+        QSKIP("dbus-daemon could not start buses for these tests");
+    // Before anything asks for the buses, which Qt connects to once.
+    qputenv("DBUS_SYSTEM_BUS_ADDRESS", m_system->address().toUtf8());
+    qputenv("DBUS_SESSION_BUS_ADDRESS", m_session->address().toUtf8());
+    QQuickStyle::setStyle(u"Basic"_s);
+    m_engine = std::make_unique<QQmlApplicationEngine>();
+}
+
+void BatchServicesTest::init()
+{
+    m_logind = std::make_unique<FakeLogind>();
+    QDBusConnection system = connect(m_system->address(), u"logind"_s);
+    QVERIFY(system.registerService(u"org.freedesktop.login1"_s));
+    QVERIFY(system.registerObject(u"/org/freedesktop/login1"_s, m_logind.get(), QDBusConnection::ExportAllSlots));
+
+    QDBusConnection desktop = connect(m_session->address(), u"desktop"_s);
+    m_portal = std::make_unique<FakePortal>(desktop);
+    QVERIFY(desktop.registerService(u"org.freedesktop.portal.Desktop"_s));
+    QVERIFY(desktop.registerObject(u"/org/freedesktop/portal/desktop"_s, m_portal.get(), QDBusConnection::ExportAllSlots));
+    QVERIFY(desktop.registerService(u"org.freedesktop.Notifications"_s));
+    QVERIFY(desktop.registerObject(u"/org/freedesktop/Notifications"_s, &m_notifications, QDBusConnection::ExportAllSlots));
+    QVERIFY(desktop.connect(QString(), QString(), u"com.canonical.Unity.LauncherEntry"_s, u"Update"_s,
+        &m_dock, SLOT(Update(QString, QVariantMap))));
+}
+
+void BatchServicesTest::cleanup()
+{
+    for (const QString& name : std::as_const(m_connections))
+        QDBusConnection::disconnectFromBus(name);
+    m_connections.clear();
+    m_notifications.shown.clear();
+    m_dock.updates.clear();
+}
+
+void BatchServicesTest::holdsTheInhibitorAndShowsProgressForABatch()
+{
+    Scratch scratch;
+    WindowSet windows(*m_engine, [] { return std::make_shared<FakePicker>(); });
+    QQuickWindow* window = windows.openWindow();
+    QTRY_VERIFY(window->isActive());
+    AppModel* model = windows.modelOf(window);
+    const auto* inhibitor = model->findChild<SleepInhibitor*>();
+    QVERIFY(inhibitor);
+    movies::copyTo(movies::prores(), scratch.path(u"One.mov"_s));
+    movies::copyTo(movies::h264(), scratch.path(u"Two.mov"_s));
+    model->add({ QUrl::fromLocalFile(scratch.path(u"One.mov"_s)), QUrl::fromLocalFile(scratch.path(u"Two.mov"_s)) });
+
+    QElapsedTimer clock;
+    clock.start();
+    model->start();
+    QTRY_VERIFY(inhibitor->held());
+    QVERIFY(model->running());
+    QCOMPARE(m_logind->calls, QList<QStringList> { inhibitArguments });
+    QCOMPARE(m_logind->held(), 1);
+    QTRY_VERIFY_WITH_TIMEOUT(!model->running(), 60000);
+    const qint64 took = clock.elapsed();
+    QCOMPARE(model->items()->outputCount(), 2);
+
+    // Exactly one inhibitor for the batch, closed when it ended.
+    QVERIFY(!inhibitor->held());
+    QTRY_COMPARE(m_logind->held(), 0);
+    QCOMPARE(m_logind->calls.size(), 1);
+
+    // The taskbar entry counts down and fills, a few times a second at most,
+    // and is cleared at the end.
+    QTRY_VERIFY(!m_dock.updates.isEmpty() && !m_dock.updates.constLast().value(u"progress-visible"_s).toBool());
+    const QVariantMap first = m_dock.updates.constFirst();
+    QCOMPARE(first.value(u"progress-visible"_s).toBool(), true);
+    QCOMPARE(first.value(u"count"_s).toLongLong(), 2);
+    QCOMPARE(first.value(u"count-visible"_s).toBool(), true);
+    double previous = 0;
+    qint64 previousCount = 2;
+    for (const QVariantMap& update : std::as_const(m_dock.updates).first(m_dock.updates.size() - 1)) {
+        const double progress = update.value(u"progress"_s).toDouble();
+        QVERIFY2(progress >= previous && progress <= 1, qPrintable(QString::number(progress)));
+        QVERIFY(update.value(u"count"_s).toLongLong() <= previousCount);
+        previous = progress;
+        previousCount = update.value(u"count"_s).toLongLong();
+    }
+    QVERIFY(previous > 0.5);
+    QVERIFY2(m_dock.updates.size() <= took / LauncherProgress::interval + 3,
+        qPrintable(u"%1 updates in %2 ms"_s.arg(m_dock.updates.size()).arg(took)));
+    QCOMPARE(m_dock.updates.constLast().value(u"count-visible"_s).toBool(), false);
+
+    // The user watched it end in the window: no notification.
+    QTest::qWait(100);
+    QCOMPARE(m_notifications.shown.size(), 0);
+}
+
+void BatchServicesTest::givesTheInhibitorBackWhenStopped_data()
+{
+    QTest::addColumn<bool>("closeWindow");
+    QTest::newRow("cancelled") << false;
+    QTest::newRow("window closed") << true;
+}
+
+void BatchServicesTest::givesTheInhibitorBackWhenStopped()
+{
+    QFETCH(bool, closeWindow);
+    Scratch scratch;
+    WindowSet windows(*m_engine, [] { return std::make_shared<FakePicker>(); });
+    QQuickWindow* window = windows.openWindow();
+    QPointer<AppModel> model = windows.modelOf(window);
+    movies::copyTo(movies::slowEncode(), scratch.path(u"Long.mov"_s));
+    model->add({ QUrl::fromLocalFile(scratch.path(u"Long.mov"_s)) });
+    model->start();
+    QTRY_COMPARE(m_logind->held(), 1);
+    // Away from the window, so only the cancellation keeps the notification back.
+    QWindow elsewhere;
+    activate(&elsewhere);
+    QVERIFY(!window->isActive());
+
+    if (closeWindow)
+        window->close();
+    else
+        model->cancel();
+    QTRY_COMPARE(m_logind->held(), 0);
+    QTRY_VERIFY(!model || !model->running());
+    QCOMPARE(m_logind->calls.size(), 1);
+    QTest::qWait(100);
+    QCOMPARE(m_notifications.shown.size(), 0);
+}
+
+void BatchServicesTest::fallsBackToThePortalAndRunsWithoutEither_data()
+{
+    QTest::addColumn<bool>("logindRefuses");
+    QTest::addColumn<bool>("portalThere");
+    QTest::addColumn<bool>("held");
+    QTest::newRow("logind refuses, portal") << true << true << true;
+    QTest::newRow("no logind, portal") << false << true << true;
+    QTest::newRow("neither") << false << false << false;
+}
+
+void BatchServicesTest::fallsBackToThePortalAndRunsWithoutEither()
+{
+    QFETCH(bool, logindRefuses);
+    QFETCH(bool, portalThere);
+    QFETCH(bool, held);
+    m_logind->refuses = logindRefuses;
+    if (!logindRefuses)
+        QDBusConnection(u"logind"_s).unregisterService(u"org.freedesktop.login1"_s);
+    if (!portalThere)
+        QDBusConnection(u"desktop"_s).unregisterService(u"org.freedesktop.portal.Desktop"_s);
+
+    Scratch scratch;
+    AppModel model;
+    movies::copyTo(movies::prores(), scratch.path(u"One.mov"_s));
+    model.add({ QUrl::fromLocalFile(scratch.path(u"One.mov"_s)) });
+    SleepInhibitor inhibitor(&model, QDBusConnection::systemBus(), QDBusConnection::sessionBus());
+    // And one with no bus at all to talk to.
+    SleepInhibitor unconnected(&model, QDBusConnection(u"none"_s), QDBusConnection(u"none"_s));
+
+    model.start();
+    if (held)
+        QTRY_VERIFY(inhibitor.held());
+    QTRY_VERIFY_WITH_TIMEOUT(!model.running(), 60000);
+    QCOMPARE(model.items()->outputCount(), 1); // the batch ran whatever answered
+    QVERIFY(!inhibitor.held());
+    QVERIFY(!unconnected.held());
+    QCOMPARE(m_logind->held(), 0);
+    if (portalThere) {
+        QCOMPARE(m_portal->flags, QList<uint> { 4 | 8 });
+        QCOMPARE(m_portal->reasons, QStringList { u"Converting movies"_s });
+        QTRY_VERIFY(m_portal->requests.at(0)->closed);
+    }
+}
+
+void BatchServicesTest::notifiesWhenNoWindowIsActive_data()
+{
+    QTest::addColumn<QStringList>("names"); // a name starting "bad" is no movie
+    QTest::addColumn<QString>("body");
+    QTest::newRow("all converted") << QStringList { u"One.mov"_s, u"Two.mov"_s } << u"2 movies converted"_s;
+    QTest::newRow("some failed") << QStringList { u"One.mov"_s, u"bad.mov"_s, u"Two.mov"_s }
+                                 << u"2 converted, 1 failed"_s;
+    QTest::newRow("one converted") << QStringList { u"Trip 1.mov"_s } << u"Trip 1.mov converted"_s;
+    QTest::newRow("one failed") << QStringList { u"bad.mov"_s } << u"bad.mov could not be converted"_s;
+}
+
+void BatchServicesTest::notifiesWhenNoWindowIsActive()
+{
+    QFETCH(QStringList, names);
+    QFETCH(QString, body);
+    Scratch scratch;
+    WindowSet windows(*m_engine, [] { return std::make_shared<FakePicker>(); });
+    QQuickWindow* window = windows.openWindow();
+    AppModel* model = windows.modelOf(window);
+    for (const QString& name : names) {
+        if (name.startsWith(u"bad"_s)) {
+            QFile bad(scratch.path(name));
+            QVERIFY(bad.open(QIODevice::WriteOnly));
+            bad.write("not a movie");
+        } else {
+            movies::copyTo(movies::h264(), scratch.path(name));
+        }
+        model->add({ QUrl::fromLocalFile(scratch.path(name)) });
+    }
+    // The user works in another window meanwhile.
+    QWindow elsewhere;
+    activate(&elsewhere);
+    QVERIFY(!window->isActive());
+
+    model->start();
+    QTRY_VERIFY_WITH_TIMEOUT(!model->running(), 60000);
+    QTRY_COMPARE(m_notifications.shown.size(), 1);
+    const FakeNotifications::Shown shown = m_notifications.shown.constFirst();
+    QCOMPARE(shown.summary, u"Conversion finished"_s);
+    QCOMPARE(shown.body, body);
+    QCOMPARE(shown.icon, u"org.bramblecrest.Bramblecrest"_s);
+    QVERIFY(shown.actions.contains(u"default"_s));
+    QCOMPARE(shown.hints.value(u"desktop-entry"_s).toString(), u"org.bramblecrest.Bramblecrest"_s);
+
+    // Clicking it brings the window back; another notification's click does not.
+    QDBusMessage clicked = QDBusMessage::createSignal(u"/org/freedesktop/Notifications"_s,
+        u"org.freedesktop.Notifications"_s, u"ActionInvoked"_s);
+    clicked.setArguments({ 40u, u"default"_s });
+    QVERIFY(QDBusConnection(u"desktop"_s).send(clicked));
+    QTest::qWait(100);
+    QVERIFY(!window->isActive());
+    clicked.setArguments({ 41u, u"default"_s });
+    QVERIFY(QDBusConnection(u"desktop"_s).send(clicked));
+    QTRY_VERIFY(window->isActive());
+}
+
+void BatchServicesTest::keepsTheCommandLineAwake()
+{
+    Scratch scratch;
+    movies::copyTo(movies::slowEncode(), scratch.path(u"Long.mov"_s));
+    QProcess conversion;
+    conversion.setWorkingDirectory(scratch.folder());
+    conversion.start(QStringLiteral(BRAMBLECREST_EXECUTABLE), { u"--convert"_s, u"Long.mov"_s, u"Long.mp4"_s });
+    QVERIFY(conversion.waitForStarted());
+    QTRY_COMPARE_WITH_TIMEOUT(m_logind->held(), 1, 10000);
+    QCOMPARE(m_logind->calls, QList<QStringList> { inhibitArguments });
+    QCOMPARE(conversion.state(), QProcess::Running);
+
+    conversion.terminate();
+    QVERIFY(conversion.waitForFinished(20000));
+    QCOMPARE(conversion.exitCode(), 1);
+    QCOMPARE(conversion.readAllStandardError(), QByteArray("Cancelled\n"));
+    QCOMPARE(m_logind->held(), 0);
+}
+
+QTEST_MAIN(BatchServicesTest)
+#include "tst_batchservices.moc"
