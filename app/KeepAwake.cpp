@@ -38,7 +38,7 @@ struct SdBus
 
     bool load()
     {
-        library = dlopen("libsystemd.so.0", RTLD_NOW | RTLD_LOCAL);
+        library = dlopen("libsystemd.so.0", RTLD_LAZY | RTLD_LOCAL);
         if (!library)
             return false;
         return resolve(openSystem, "sd_bus_open_system") && resolve(openUser, "sd_bus_open_user")
