@@ -9,7 +9,6 @@
 #include <QPointer>
 
 class AppModel;
-class QDBusPendingCallWatcher;
 
 class SleepInhibitor : public QObject
 {
