@@ -258,8 +258,10 @@ void BatchServicesTest::holdsTheInhibitorAndShowsProgressForABatch()
     AppModel* model = windows.modelOf(window);
     const auto* inhibitor = model->findChild<SleepInhibitor*>();
     QVERIFY(inhibitor);
-    movies::copyTo(movies::prores(), scratch.path(u"One.mov"_s));
-    movies::copyTo(movies::h264(), scratch.path(u"Two.mov"_s));
+    // A quick copy, then an encode that runs long enough for the taskbar to
+    // show the first movie done.
+    movies::copyTo(movies::h264(), scratch.path(u"One.mov"_s));
+    movies::copyTo(movies::prores(), scratch.path(u"Two.mov"_s));
     model->add({ QUrl::fromLocalFile(scratch.path(u"One.mov"_s)), QUrl::fromLocalFile(scratch.path(u"Two.mov"_s)) });
 
     QElapsedTimer clock;
@@ -294,7 +296,7 @@ void BatchServicesTest::holdsTheInhibitorAndShowsProgressForABatch()
         previous = progress;
         previousCount = update.value(u"count"_s).toLongLong();
     }
-    QVERIFY(previous > 0.5);
+    QVERIFY2(previous >= 0.5 && previousCount <= 1, qPrintable(QString::number(previous)));
     QVERIFY2(m_dock.updates.size() <= took / LauncherProgress::interval + 3,
         qPrintable(u"%1 updates in %2 ms"_s.arg(m_dock.updates.size()).arg(took)));
     QCOMPARE(m_dock.updates.constLast().value(u"count-visible"_s).toBool(), false);
