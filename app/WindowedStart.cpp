@@ -1,12 +1,15 @@
-// QApplication (file dialogs need widgets), one QML engine, and the window set.
+// QApplication (file dialogs need widgets), one QML engine, and the window set;
+// or, when the application already runs in this session, a hand-over to it.
 #include "WindowedStart.h"
 
 #include "ApplicationService.h"
 #include "DialogFilePicker.h"
+#include "LaunchRequest.h"
 #include "TerminationSignals.h"
 #include "WindowSet.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QIcon>
 #include <QQmlApplicationEngine>
 #include <QQuickStyle>
@@ -25,16 +28,37 @@ int bramblecrestRunWindowed(int argc, char* argv[])
             QMetaObject::invokeMethod(application, &QCoreApplication::quit, Qt::QueuedConnection);
     });
 
+    LaunchRequest launch;
+    // Before the platform plugin starts: it takes the X11 startup id from the
+    // environment.
+    launch.platformData = LaunchRequest::platformDataFromEnvironment();
+    // File dialogs follow the desktop: the portal's file chooser where the
+    // session has one, else the desktop's own theme, which the portal theme
+    // falls back to. Set before any thread that starts children exists, so
+    // no child sees a half-changed environment.
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORMTHEME"))
+        qputenv("QT_QPA_PLATFORMTHEME", "xdgdesktopportal");
+
     QApplication application(argc, argv);
     QApplication::setApplicationName(u"Bramblecrest"_s);
     QApplication::setDesktopFileName(ApplicationService::applicationId);
     QApplication::setWindowIcon(QIcon(u":/Bramblecrest/icons/bramblecrest.svg"_s));
     QQuickStyle::setStyle(u"Basic"_s);
+    // Qt has taken its own options (-platform and the like) out by now.
+    launch.urls = LaunchRequest::urlsFromArguments(QCoreApplication::arguments().mid(1), QDir::currentPath());
 
     QQmlApplicationEngine engine;
     WindowSet windows(engine, [] { return std::make_shared<DialogFilePicker>(); });
-    ApplicationService::publish(&windows);
-    windows.openWindow();
+    // Ctrl+Q: the windows close first, then the event loop ends.
+    QObject::connect(&windows, &WindowSet::allClosed, &application, &QCoreApplication::quit,
+        Qt::QueuedConnection);
+    // One instance per session: a second start gives its files to the first.
+    if (!ApplicationService::publish(&windows) && ApplicationService::handOver(launch))
+        return 0;
+    if (launch.urls.isEmpty())
+        windows.openWindow();
+    else
+        windows.open(launch.urls);
     if (termination.received())
         return 0; // told to quit before the event loop could hear it
     return application.exec();

@@ -1,9 +1,22 @@
 // The freedesktop Application interface over the window set.
 #include "ApplicationService.h"
 
+#include "LaunchRequest.h"
 #include "WindowSet.h"
 
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
 #include <QUrl>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Long enough for a running instance that is busy starting a window; a hung
+// one must not keep the new start waiting for D-Bus's default 25 s.
+constexpr int handOverTimeout = 10'000;
+
+} // namespace
 
 ApplicationService::ApplicationService(WindowSet* windows)
     : QDBusAbstractAdaptor(windows), m_windows(windows)
@@ -23,6 +36,23 @@ bool ApplicationService::publish(WindowSet* windows, QDBusConnection bus)
         return false;
     }
     return true;
+}
+
+bool ApplicationService::handOver(const LaunchRequest& launch, QDBusConnection bus)
+{
+    if (!bus.isConnected() || !bus.interface()->isServiceRegistered(applicationId).value())
+        return false;
+    QDBusMessage call = QDBusMessage::createMethodCall(applicationId, objectPath,
+        u"org.freedesktop.Application"_s, launch.urls.isEmpty() ? u"Activate"_s : u"Open"_s);
+    if (launch.urls.isEmpty()) {
+        call.setArguments({ launch.platformData });
+    } else {
+        QStringList uris;
+        for (const QUrl& url : launch.urls)
+            uris.append(url.toString(QUrl::FullyEncoded));
+        call.setArguments({ uris, launch.platformData });
+    }
+    return bus.call(call, QDBus::BlockWithGui, handOverTimeout).type() == QDBusMessage::ReplyMessage;
 }
 
 // The launcher's activation token (platform data "activation-token") is not

@@ -8,6 +8,7 @@
 #include <QVariantMap>
 
 class WindowSet;
+struct LaunchRequest;
 
 class ApplicationService : public QDBusAbstractAdaptor
 {
@@ -22,6 +23,10 @@ public:
     // false, and changes nothing, when the bus is missing, the name is taken
     // or `windows` is served already.
     static bool publish(WindowSet* windows, QDBusConnection bus = QDBusConnection::sessionBus());
+    // Gives a launch to the instance that serves the application id on `bus`:
+    // its files with Open, or Activate when there are none, with the
+    // launcher's platform data. True once that instance has taken it.
+    static bool handOver(const LaunchRequest& launch, QDBusConnection bus = QDBusConnection::sessionBus());
 
 public Q_SLOTS:
     void Activate(const QVariantMap& platformData);

@@ -22,6 +22,8 @@ WindowSet::WindowSet(QQmlEngine& engine, PickerFactory pickers, QObject* parent)
 {
     if (m_component.isError())
         qFatal("%s", qPrintable(m_component.errorString()));
+    // Qt.quit() (Ctrl+Q) reaches the engine only; nothing else listens there.
+    connect(&engine, &QQmlEngine::quit, this, &WindowSet::closeAll);
 }
 
 WindowSet::~WindowSet()
@@ -64,6 +66,19 @@ QQuickWindow* WindowSet::openWindow()
     connect(window, &QObject::destroyed, this, &WindowSet::forget);
     window->show();
     return window;
+}
+
+void WindowSet::closeAll()
+{
+    // Each window closes as Ctrl+W closes it, so its model stops its
+    // conversion and removes its files; the last one to close ends the
+    // application.
+    const QList<Entry> entries = m_windows;
+    for (const Entry& entry : entries) {
+        if (entry.window)
+            entry.window->close();
+    }
+    Q_EMIT allClosed();
 }
 
 QList<QQuickWindow*> WindowSet::windows() const

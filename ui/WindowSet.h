@@ -43,6 +43,13 @@ public:
 public Q_SLOTS:
     // Opens a new window with an empty queue. Ctrl+N in any window does too.
     QQuickWindow* openWindow();
+    // Closes every window the way Ctrl+W closes one. Ctrl+Q in any window
+    // does this, then the application ends.
+    void closeAll();
+
+Q_SIGNALS:
+    // Every window has been asked to close (Ctrl+Q): the application may end.
+    void allClosed();
 
 private:
     struct Entry

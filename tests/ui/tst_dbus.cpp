@@ -5,6 +5,7 @@
 #include "ApplicationService.h"
 #include "FakePicker.h"
 #include "FileRevealer.h"
+#include "LaunchRequest.h"
 #include "WindowSet.h"
 
 #include <QApplication>
@@ -15,6 +16,7 @@
 #include <QDBusPendingCall>
 #include <QDBusPendingCallWatcher>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QQmlApplicationEngine>
@@ -127,6 +129,9 @@ private Q_SLOTS:
     void opensInTheFrontmostWindow();
     void activatesWithoutOpeningASecondWindow();
     void refusesTakenNameAndMissingBus();
+    void handsASecondLaunchToTheRunningInstance();
+    void takesFilesFromArguments_data();
+    void takesFilesFromArguments();
 
     void revealsThroughTheFileManager_data();
     void revealsThroughTheFileManager();
@@ -368,6 +373,64 @@ void DBusTest::refusesTakenNameAndMissingBus()
     QVERIFY(!ApplicationService::publish(&unconnected, nowhere));
     QVERIFY(!unconnected.findChild<QDBusAbstractAdaptor*>());
     QCOMPARE(unconnected.count(), 0);
+}
+
+void DBusTest::handsASecondLaunchToTheRunningInstance()
+{
+    // Nobody serves the application yet: the launch is not taken.
+    const QDBusConnection launcher = connectToBus(u"launcher"_s);
+    LaunchRequest launch;
+    launch.urls = { QUrl::fromLocalFile(u"/srv/clips/a.mov"_s), QUrl::fromLocalFile(u"/srv/clips/b c.mov"_s) };
+    launch.platformData = { { u"desktop-startup-id"_s, u"launcher-1_TIME42"_s } };
+    QVERIFY(!ApplicationService::handOver(launch, launcher));
+
+    WindowSet windows(*m_engine, fakePicker);
+    QQuickWindow* window = windows.openWindow();
+    QVERIFY(ApplicationService::publish(&windows, connectToBus(u"service"_s)));
+    QVERIFY(ApplicationService::handOver(launch, launcher));
+    QCOMPARE(windows.count(), 1);
+    QCOMPARE(queued(windows.modelOf(window)), launch.urls);
+
+    // Without files it is an activation: no second window, nothing queued.
+    QVERIFY(ApplicationService::handOver(LaunchRequest(), launcher));
+    QCOMPARE(windows.count(), 1);
+    QCOMPARE(queued(windows.modelOf(window)), launch.urls);
+}
+
+void DBusTest::takesFilesFromArguments_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QStringList>("expected"); // paths relative to the working folder, or URLs
+
+    QTest::newRow("relative and absolute paths, in order")
+        << QStringList { u"b.mov"_s, u"WORK/a.mov"_s } << QStringList { u"b.mov"_s, u"a.mov"_s };
+    QTest::newRow("file URIs, existing or not")
+        << QStringList { u"file://WORK/a.mov"_s, u"file:///srv/gone%20away.mov"_s }
+        << QStringList { u"a.mov"_s, u"file:///srv/gone%20away.mov"_s };
+    QTest::newRow("anything else is left out")
+        << QStringList { u"--new-window"_s, u"missing.mov"_s, u"sub"_s, u"https://example.com/c.mov"_s, u""_s,
+               u"sub/../notes.txt"_s }
+        << QStringList { u"notes.txt"_s };
+}
+
+void DBusTest::takesFilesFromArguments()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QStringList, expected);
+
+    QTemporaryDir work;
+    QDir(work.path()).mkdir(u"sub"_s);
+    for (const QString& name : { u"a.mov"_s, u"b.mov"_s, u"notes.txt"_s }) {
+        QFile made(work.filePath(name));
+        QVERIFY(made.open(QIODevice::WriteOnly));
+    }
+    for (QString& argument : arguments)
+        argument.replace(u"WORK"_s, work.path());
+    QList<QUrl> urls;
+    for (const QString& entry : std::as_const(expected))
+        urls.append(entry.contains(u':') ? QUrl(entry) : QUrl::fromLocalFile(work.filePath(entry)));
+
+    QCOMPARE(LaunchRequest::urlsFromArguments(arguments, work.path()), urls);
 }
 
 void DBusTest::revealsThroughTheFileManager_data()
