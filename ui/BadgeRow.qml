@@ -40,6 +40,6 @@ RowLayout {
     Badge {
         objectName: "privacyBadge"
         icon: "lock"
-        text: "Files stay on your Mac"
+        text: "Files stay on your computer"
     }
 }

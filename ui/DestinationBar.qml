@@ -31,6 +31,9 @@ RowLayout {
             maximumLineCount: 1
             textFormat: Text.PlainText
             Layout.fillWidth: true
+            Accessible.role: Accessible.StaticText
+            Accessible.name: text
+            Accessible.description: "Save to"
         }
     }
     PushButton {

@@ -17,6 +17,7 @@ RowLayout {
         font.pixelSize: 22
         font.bold: true
         Accessible.role: Accessible.Heading
+        Accessible.name: text
     }
     Item {
         Layout.fillWidth: true

@@ -38,6 +38,17 @@ Window {
         anchors.rightMargin: 12
     }
 
+    // A one-pixel edge, so two windows side by side do not run into each other.
+    Rectangle {
+        objectName: "windowEdge"
+        anchors.fill: parent
+        z: 1
+        color: "transparent"
+        border.color: Style.windowEdge
+        border.width: 1
+        visible: root.visibility !== Window.Maximized && root.visibility !== Window.FullScreen
+    }
+
     // Edges and corners resize the window.
     component Edge: MouseArea {
         required property int edges

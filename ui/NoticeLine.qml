@@ -1,4 +1,5 @@
-// The model's notice, verbatim, in orange.
+// The model's notice, verbatim, in orange. Screen readers announce it as an
+// alert when it is shown.
 import QtQuick
 
 Text {
@@ -8,4 +9,5 @@ Text {
     wrapMode: Text.Wrap
     textFormat: Text.PlainText
     Accessible.role: Accessible.AlertMessage
+    Accessible.name: text
 }

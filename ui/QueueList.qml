@@ -40,6 +40,30 @@ ListView {
         z: 2
     }
 
+    // A row that is being converted is scrolled into view whenever its stage
+    // changes (not at each progress report, so the user can still scroll),
+    // once the rows above it have taken their new heights.
+    function showRow(row) {
+        positionViewAtIndex(row, ListView.Contain)
+    }
+    Connections {
+        target: root.appModel.items
+
+        function onDataChanged(topLeft, bottomRight, roles) {
+            if (!root.appModel.running || (roles.length > 0 && roles.indexOf(QueueListModel.StatusRole) < 0))
+                return
+            const items = root.appModel.items
+            for (let row = topLeft.row; row <= bottomRight.row; ++row) {
+                const index = items.index(row, 0)
+                const waiting = items.data(index, QueueListModel.StatusRole) === "Ready"
+                const finished = items.data(index, QueueListModel.FailedRole)
+                    || items.data(index, QueueListModel.OutputRole).toString().length > 0
+                if (!waiting && !finished)
+                    Qt.callLater(root.showRow, row)
+            }
+        }
+    }
+
     ScrollBar.vertical: ScrollBar {
         objectName: "queueScrollBar"
         policy: root.contentHeight > root.height ? ScrollBar.AlwaysOn : ScrollBar.AsNeeded

@@ -36,6 +36,10 @@ Rectangle {
 
     objectName: "queueRow"
     implicitHeight: content.implicitHeight + 24
+    // A screen reader reads the row as its file name, then its state.
+    Accessible.role: Accessible.ListItem
+    Accessible.name: fileName
+    Accessible.description: kind === "converting" ? status + ", " + Math.round(progress * 100) + " %" : status
     color: Qt.rgba(1, 1, 1, 0.04)
     radius: 9
 
@@ -69,6 +73,8 @@ Rectangle {
                 maximumLineCount: 1
                 textFormat: Text.PlainText
                 Layout.fillWidth: true
+                Accessible.role: Accessible.StaticText
+                Accessible.name: text
             }
             TextEdit {
                 objectName: "rowStatus"

@@ -10,6 +10,8 @@ QtObject {
     readonly property color secondary: Qt.rgba(0.92, 0.92, 0.96, 0.6)
     readonly property color orange: Qt.rgba(1, 0.624, 0.039, 1)
     readonly property color black: "#000000"
+    // The window's one-pixel edge: a line of the controls, half seen.
+    readonly property color windowEdge: Qt.rgba(0.42, 0.44, 0.47, 0.6)
 
     readonly property int sectionSpacing: 22
     readonly property int windowPadding: 30

@@ -20,6 +20,7 @@ ColumnLayout {
         lineHeightMode: Text.FixedHeight
         lineHeight: metrics.lineSpacing - 2
         Accessible.role: Accessible.Heading
+        Accessible.name: text.replace("\n", " ")
 
         FontMetrics {
             id: metrics
