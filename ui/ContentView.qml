@@ -51,7 +51,7 @@ Item {
     DragHandler {
         target: null
         onActiveChanged: if (active && root.Window.window)
-            root.Window.window.startSystemMove()
+            WindowManagerDrag.move(root.Window.window)
     }
 
     ColumnLayout {

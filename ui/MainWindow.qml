@@ -54,7 +54,7 @@ Window {
         required property int edges
 
         acceptedButtons: Qt.LeftButton
-        onPressed: root.startSystemResize(edges)
+        onPressed: WindowManagerDrag.resize(root, edges)
     }
     readonly property int grip: 5
     Edge { edges: Qt.LeftEdge; cursorShape: Qt.SizeHorCursor; x: 0; y: root.grip; width: root.grip; height: root.height - 2 * root.grip }
