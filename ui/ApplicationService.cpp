@@ -55,22 +55,19 @@ bool ApplicationService::handOver(const LaunchRequest& launch, QDBusConnection b
     return bus.call(call, QDBus::BlockWithGui, handOverTimeout).type() == QDBusMessage::ReplyMessage;
 }
 
-// The launcher's activation token (platform data "activation-token") is not
-// used: Qt 6.4 has no call that hands a window a token, only the environment,
-// and changing the environment while a conversion starts children is unsafe.
-void ApplicationService::Activate(const QVariantMap&)
+void ApplicationService::Activate(const QVariantMap& platformData)
 {
     if (m_windows->count() == 0)
         m_windows->openWindow();
-    m_windows->raiseFrontmost();
+    m_windows->raiseFrontmost(platformData);
 }
 
-void ApplicationService::Open(const QStringList& uris, const QVariantMap&)
+void ApplicationService::Open(const QStringList& uris, const QVariantMap& platformData)
 {
     QList<QUrl> urls;
     for (const QString& uri : uris)
         urls.append(QUrl(uri));
-    m_windows->open(urls);
+    m_windows->open(urls, platformData);
 }
 
 void ApplicationService::ActivateAction(const QString&, const QVariantList&, const QVariantMap&)

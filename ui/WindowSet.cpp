@@ -4,6 +4,7 @@
 #include "AppModel.h"
 #include "BatchNotifier.h"
 #include "BatchTracker.h"
+#include "LaunchFeedback.h"
 #include "LauncherProgress.h"
 #include "SleepInhibitor.h"
 
@@ -107,7 +108,7 @@ AppModel* WindowSet::modelOf(QQuickWindow* window) const
     return nullptr;
 }
 
-void WindowSet::open(const QList<QUrl>& urls)
+void WindowSet::open(const QList<QUrl>& urls, const QVariantMap& platformData)
 {
     QQuickWindow* window = frontmost();
     if (!window)
@@ -115,16 +116,18 @@ void WindowSet::open(const QList<QUrl>& urls)
     AppModel* model = modelOf(window);
     for (const QUrl& url : urls)
         model->add({ url });
-    raiseFrontmost();
+    raiseFrontmost(platformData);
 }
 
-void WindowSet::raiseFrontmost()
+void WindowSet::raiseFrontmost(const QVariantMap& platformData)
 {
-    if (QQuickWindow* window = frontmost()) {
-        window->show();
-        window->raise();
-        window->requestActivate();
-    }
+    LaunchFeedback::activate(frontmost(), platformData, [this] {
+        for (const Entry& entry : std::as_const(m_windows)) {
+            if (entry.model->running())
+                return true;
+        }
+        return false;
+    });
 }
 
 void WindowSet::bringToFront(QQuickWindow* window)

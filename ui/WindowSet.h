@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QQmlComponent>
 #include <QUrl>
+#include <QVariantMap>
 #include <functional>
 #include <memory>
 
@@ -37,8 +38,11 @@ public:
 
     // Hands each URL to the frontmost window's model, one URL per add, and
     // raises that window. Opens a window when there is none.
-    void open(const QList<QUrl>& urls);
-    void raiseFrontmost();
+    // `platformData` is what the launcher passed (org.freedesktop.Application).
+    void open(const QList<QUrl>& urls, const QVariantMap& platformData = {});
+    // Raises and activates the frontmost window, ending the launcher's busy
+    // feedback with the startup id or activation token in `platformData`.
+    void raiseFrontmost(const QVariantMap& platformData = {});
 
 public Q_SLOTS:
     // Opens a new window with an empty queue. Ctrl+N in any window does too.
