@@ -15,9 +15,13 @@ LauncherProgress::LauncherProgress(BatchTracker* batch, const QDBusConnection& s
 {
     m_throttle.setInterval(interval);
     m_throttle.setSingleShot(true);
+    // A report held back goes out when the interval ends, and starts the
+    // next interval: without that, the next report would go out at once.
     connect(&m_throttle, &QTimer::timeout, this, [this] {
-        if (std::exchange(m_pending, false) && m_batch->running())
+        if (std::exchange(m_pending, false) && m_batch->running()) {
             update(true);
+            m_throttle.start();
+        }
     });
     connect(batch, &BatchTracker::started, this, [this] {
         update(true);
