@@ -72,16 +72,10 @@ void AppModel::advance()
         if (found == m_inspections.constEnd() || !found->done)
             break; // its turn comes when its inspection ends
         const Inspection inspection = *found;
-        if (inspection.failed) {
-            // Reported now, at the row's turn, as if it had been read just now.
-            m_inspections.remove(id);
-            ++m_nextInBatch;
-            beginTurn(row);
-            finishItem(id, QUrl(), inspection.failure, true);
-            continue;
-        }
-        // HDR is refused at once, so it needs no core of its own.
-        const bool encodes = !inspection.info.copyVideo && !inspection.info.hdr;
+        // A failed inspection and HDR end at once, but still at the row's
+        // turn, which comes as it would for a copy.
+        const bool encodes
+            = !inspection.failed && !inspection.info.copyVideo && !inspection.info.hdr;
         const bool laneFree = encodes
             ? m_conversions.empty()
             : !encodeRunning() && std::ssize(m_conversions) < m_lanes;
@@ -89,7 +83,12 @@ void AppModel::advance()
             break;
         m_inspections.remove(id);
         ++m_nextInBatch;
-        startConversion(id, row, inspection.info, encodes);
+        if (inspection.failed) {
+            beginTurn(row);
+            finishItem(id, QUrl(), inspection.failure, true);
+        } else {
+            startConversion(id, row, inspection.info, encodes);
+        }
     }
     if (!cancelled)
         inspectAhead();
