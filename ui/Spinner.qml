@@ -1,5 +1,5 @@
 // A small indeterminate activity indicator: a turning arc in the secondary
-// colour, drawn with a shape so it matches the dark window. It turns in eight
+// colour, drawn with a shape so it matches the dark window. It turns in four
 // steps a second rather than with a continuous animation: every step redraws
 // the whole window, and at 60 frames a second that drawing would cost more
 // processor time than a batch of copies leaves to spare.
@@ -40,7 +40,7 @@ Item {
         }
     }
     Timer {
-        interval: 125
+        interval: 250
         repeat: true
         running: root.running
         onTriggered: arc.rotation = (arc.rotation + 45) % 360
