@@ -16,8 +16,12 @@ LauncherProgress::LauncherProgress(BatchTracker* batch, const QDBusConnection& s
     m_throttle.setInterval(interval);
     m_throttle.setSingleShot(true);
     connect(&m_throttle, &QTimer::timeout, this, [this] {
-        if (std::exchange(m_pending, false) && m_batch->running())
+        // A trailing update starts a new interval too, or a steady stream of
+        // reports would get two updates per interval.
+        if (std::exchange(m_pending, false) && m_batch->running()) {
             update(true);
+            m_throttle.start();
+        }
     });
     connect(batch, &BatchTracker::started, this, [this] {
         update(true);
