@@ -1,17 +1,25 @@
 // Times the window: from process start to its first frame, its resident
-// memory when idle, and adding then scrolling 1,000 and 10,000 queued movies.
-// Startup only happens once per process, so each sample is a fresh child
-// process of this program; the parent prints medians of several runs.
+// memory when idle, and adding then scrolling 1,000 and 10,000 queued movies;
+// and a batch of movies converted through the window against the same movies
+// converted by bare ffmpeg one after another, with the processor time the
+// window's own threads use meanwhile. Startup only happens once per process,
+// so each sample is a fresh child process of this program; the parent prints
+// medians of several runs.
 //
 // Usage: window_benchmark [--runs N]        (also BENCH_RUNS=N; default 5)
+//        window_benchmark --batch-runs N <movie>...   the batch, N times
 //        window_benchmark --startup-once    one sample: start, idle memory
 //        window_benchmark --queue-once N    one sample: add N, then scroll
+//        window_benchmark --batch-once <movie>...     one sample of the batch
 // Needs a display; bench/window-benchmark provides a virtual one.
 #include "AppModel.h"
 #include "WindowSet.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
 #include <QLocale>
 #include <QProcess>
 #include <QQmlApplicationEngine>
@@ -27,9 +35,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <dirent.h>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <sys/resource.h>
 #include <unistd.h>
 #include <vector>
 
@@ -224,6 +234,100 @@ void addAndScroll(Window& opened, int count)
         (scrolled - scrollStart) * 1000, steps);
 }
 
+// The processor seconds a thread of this process has used: the kernel's
+// per-thread scheduler clock, which counts in nanoseconds, unlike the ticks
+// of /proc/self/task/<tid>/stat.
+double threadSeconds(pid_t tid)
+{
+    const clockid_t clock = (~static_cast<clockid_t>(tid) << 3) | 6; // the thread's CPUCLOCK_SCHED
+    timespec used {};
+    if (clock_gettime(clock, &used) != 0)
+        return 0; // ended meanwhile
+    return used.tv_sec + used.tv_nsec / 1e9;
+}
+
+// The processor seconds of this process's threads that are the window's own:
+// all but the batch's conversion and inspection workers.
+double ownThreadsSeconds()
+{
+    double total = 0;
+    DIR* tasks = opendir("/proc/self/task");
+    while (dirent* entry = readdir(tasks)) {
+        if (entry->d_name[0] == '.')
+            continue;
+        std::ifstream comm(std::string("/proc/self/task/") + entry->d_name + "/comm");
+        std::string name;
+        std::getline(comm, name);
+        if (!name.starts_with("bramble-"))
+            total += threadSeconds(std::atoi(entry->d_name));
+    }
+    closedir(tasks);
+    return total;
+}
+
+double childrenSeconds()
+{
+    rusage usage {};
+    getrusage(RUSAGE_CHILDREN, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6 + usage.ru_stime.tv_sec
+        + usage.ru_stime.tv_usec / 1e6;
+}
+
+// One batch through a fresh window: the movies are queued, "Convert to MP4"
+// is pressed, and the clock stops when the last MP4 is in place. Prints
+// "<seconds> <window's threads> <workers> <children> <window's threads idle>",
+// processor times in seconds, the last over `idleSeconds` before the click.
+constexpr double idleSeconds = 2;
+
+int runBatchOnce(int argc, char* argv[])
+{
+    QApplication application(argc, argv);
+    QQuickStyle::setStyle(u"Basic"_s);
+    Window opened;
+    QList<QUrl> movies;
+    for (const QString& path : application.arguments().mid(2))
+        movies.append(QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()));
+    opened.model->add(movies);
+    idle(idleMilliseconds);
+    const double idleStart = ownThreadsSeconds();
+    idle(static_cast<int>(idleSeconds * 1000));
+    const double idleUsed = ownThreadsSeconds() - idleStart;
+
+    QQuickItem* convert = findItem(opened.window->contentItem(), u"convertButton"_s);
+    if (!convert)
+        qFatal("no item named convertButton");
+    QEventLoop batch;
+    QObject::connect(opened.model, &AppModel::runningChanged, &batch, [&] {
+        if (!opened.model->running())
+            batch.quit();
+    });
+    const double ownBefore = ownThreadsSeconds();
+    const double processBefore = secondsOf(CLOCK_PROCESS_CPUTIME_ID);
+    const double childrenBefore = childrenSeconds();
+    QElapsedTimer clock;
+    clock.start();
+    // The button's own signal, as a click emits it: what runs is the window's
+    // handler, which starts the batch.
+    QMetaObject::invokeMethod(convert, "clicked");
+    if (!opened.model->running())
+        qFatal("the click did not start a batch (%d queued, button at %g,%g %gx%g, %s)",
+            opened.model->items()->count(), convert->mapToScene({}).x(), convert->mapToScene({}).y(),
+            convert->width(), convert->height(), convert->isEnabled() ? "enabled" : "disabled");
+    batch.exec();
+    const double seconds = clock.nsecsElapsed() / 1e9;
+    const double own = ownThreadsSeconds() - ownBefore;
+    const double workers = secondsOf(CLOCK_PROCESS_CPUTIME_ID) - processBefore - own;
+    const double children = childrenSeconds() - childrenBefore;
+
+    for (const QueueItem& item : opened.model->items()->items()) {
+        if (!item.hasOutput())
+            qFatal("%s: %s", qPrintable(item.url.toLocalFile()), qPrintable(item.status));
+        QFile::remove(item.output.toLocalFile());
+    }
+    std::printf(" %.6f %.6f %.6f %.6f %.6f\n", seconds, own, workers, children, idleUsed);
+    return 0;
+}
+
 int runOnce(int argc, char* argv[], int queueSize)
 {
     QApplication application(argc, argv);
@@ -304,6 +408,73 @@ int runAll(int argc, char* argv[], int runs)
     return 0;
 }
 
+// The same movies as one bare ffmpeg after another, with the engine's copy
+// argument list; returns the seconds taken.
+double bareFfmpegSeconds(const QStringList& movies, const QString& outputFolder)
+{
+    QElapsedTimer clock;
+    clock.start();
+    int number = 0;
+    for (const QString& movie : movies) {
+        const QString output = u"%1/bare-%2.mp4"_s.arg(outputFolder).arg(++number);
+        QProcess ffmpeg;
+        ffmpeg.setStandardOutputFile(QProcess::nullDevice());
+        ffmpeg.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        ffmpeg.start(u"/usr/bin/ffmpeg"_s,
+            { u"-hide_banner"_s, u"-loglevel"_s, u"error"_s, u"-nostdin"_s, u"-n"_s, u"-i"_s, movie,
+                u"-map"_s, u"0:v:0"_s, u"-map"_s, u"0:a?"_s, u"-c:v"_s, u"copy"_s, u"-c:a"_s,
+                u"aac"_s, u"-b:a"_s, u"192k"_s, u"-movflags"_s, u"+faststart"_s, u"-progress"_s,
+                u"pipe:1"_s, u"-nostats"_s, output });
+        if (!ffmpeg.waitForFinished(-1) || ffmpeg.exitCode() != 0) {
+            std::fprintf(stderr, "window_benchmark: ffmpeg failed on %s\n", qPrintable(movie));
+            std::exit(1);
+        }
+    }
+    const double seconds = clock.nsecsElapsed() / 1e9;
+    for (int i = 1; i <= number; ++i)
+        QFile::remove(u"%1/bare-%2.mp4"_s.arg(outputFolder).arg(i));
+    return seconds;
+}
+
+int runBatches(int argc, char* argv[], int runs, const QStringList& movies)
+{
+    QCoreApplication application(argc, argv);
+    // Beside the first movie, where the window writes its MP4s too.
+    const QString outputFolder = QFileInfo(movies.first()).absolutePath();
+    std::vector<double> bare, window, ratio, own, conversions, share, idleOwn;
+    QString graphics;
+    for (int run = 1; run <= runs; ++run) {
+        // Interleaved, so drift in the machine's load hits both sides alike.
+        bare.push_back(bareFfmpegSeconds(movies, outputFolder));
+        const QStringList sample = runChild(QStringList { u"--batch-once"_s } + movies);
+        graphics = sample.value(1) + u", "_s + sample.value(2);
+        window.push_back(sample.value(3).toDouble());
+        own.push_back(sample.value(4).toDouble());
+        conversions.push_back(sample.value(5).toDouble() + sample.value(6).toDouble());
+        idleOwn.push_back(sample.value(7).toDouble());
+        ratio.push_back(window.back() / bare.back());
+        share.push_back(own.back() / conversions.back());
+        std::fprintf(stderr,
+            "batch run %d/%d: bare ffmpeg %.2f s, window %.2f s (%.2f); window's threads %.3f s "
+            "of processor, %.1f %% of the conversions' %.2f s; idle %.1f ms\n",
+            run, runs, bare.back(), window.back(), ratio.back(), own.back(), share.back() * 100,
+            conversions.back(), idleOwn.back() * 1000);
+    }
+    std::printf("batch of %lld copies through the window, median of %d runs (%s rendering, %ld "
+                "processors online)\n",
+        static_cast<long long>(movies.size()), runs, qPrintable(graphics),
+        sysconf(_SC_NPROCESSORS_ONLN));
+    std::printf("  bare ffmpeg one after another     %6.2f s\n", median(bare));
+    std::printf("  window, click to last MP4         %6.2f s  (%.2f of bare ffmpeg)\n", median(window),
+        median(ratio));
+    std::printf("  window's own threads              %6.3f s of processor, %.1f %% of the "
+                "conversions' %.2f s\n",
+        median(own), median(share) * 100, median(conversions));
+    std::printf("  window's own threads, idle %.0f s   %6.1f ms of processor\n", idleSeconds,
+        median(idleOwn) * 1000);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -313,12 +484,25 @@ int main(int argc, char* argv[])
         return runOnce(argc, argv, 0);
     if (mode == "--queue-once" && argc > 2)
         return runOnce(argc, argv, std::atoi(argv[2]));
+    if (mode == "--batch-once" && argc > 2)
+        return runBatchOnce(argc, argv);
+    if (mode == "--batch-runs" && argc > 3) {
+        QStringList movies;
+        for (int i = 3; i < argc; ++i)
+            movies.append(QString::fromLocal8Bit(argv[i]));
+        const int runs = std::atoi(argv[2]);
+        if (runs < 1) {
+            std::fprintf(stderr, "window_benchmark: the run count must be a positive integer\n");
+            return 2;
+        }
+        return runBatches(argc, argv, runs, movies);
+    }
 
     int runs = std::getenv("BENCH_RUNS") ? std::atoi(std::getenv("BENCH_RUNS")) : 5;
     if (mode == "--runs" && argc > 2)
         runs = std::atoi(argv[2]);
     else if (!mode.empty()) {
-        std::fprintf(stderr, "usage: window_benchmark [--runs N]\n");
+        std::fprintf(stderr, "usage: window_benchmark [--runs N] | --batch-runs N <movie>...\n");
         return 2;
     }
     if (runs < 1) {

@@ -51,7 +51,7 @@ AppModel::AppModel(std::shared_ptr<FilePicker> picker, std::shared_ptr<Converter
 AppModel::~AppModel()
 {
     m_converter->cancel();
-    joinWorker();
+    m_workers.joinAll();
 }
 
 bool AppModel::hasPending() const
@@ -96,8 +96,11 @@ QUrl AppModel::outputURL(const QUrl& source) const
                                                    : m_destination.toLocalFile();
     const QString base = withoutExtension(QFileInfo(sourcePath).fileName());
     const QDir target(folder);
+    const auto taken = [](const QString& path) {
+        return somethingExists(path) || OutputReservation::isReserved(path);
+    };
     QString candidate = target.filePath(base + u".mp4"_s);
-    for (qint64 counter = 2; somethingExists(candidate); ++counter)
+    for (qint64 counter = 2; taken(candidate); ++counter)
         candidate = target.filePath(base + u'-' + QString::number(counter) + u".mp4"_s);
     return QUrl::fromLocalFile(candidate);
 }

@@ -1,14 +1,18 @@
 // The state behind one window: the queue, the destination folder, the notice
-// line and the batch run that converts the queue one movie at a time.
+// line and the batch run that converts the queue.
 #pragma once
 
+#include "MovieInfo.h"
+#include "OutputReservation.h"
 #include "QueueList.h"
+#include "WorkerThreads.h"
 
+#include <QHash>
 #include <QObject>
 #include <QString>
 #include <QUrl>
+#include <map>
 #include <memory>
-#include <thread>
 
 class Converter;
 class FilePicker;
@@ -30,8 +34,8 @@ public:
     // new one looking in the fixed tool folders.
     explicit AppModel(std::shared_ptr<FilePicker> picker = {},
         std::shared_ptr<Converter> converter = {}, QObject* parent = nullptr);
-    // Cancels a running conversion and waits for it, so no ffmpeg or temporary
-    // file outlives the window.
+    // Cancels the running conversions and inspections and waits for them, so
+    // no ffmpeg or temporary file outlives the window.
     ~AppModel() override;
 
     QueueList* items() { return &m_items; }
@@ -50,10 +54,16 @@ public:
     Q_INVOKABLE void browse();
     Q_INVOKABLE void chooseFolder();
     // Where the MP4 for `source` goes: the first free name of Trip.mp4,
-    // Trip-2.mp4, ... in the destination or beside the source.
+    // Trip-2.mp4, ... in the destination or beside the source. A name that a
+    // running conversion of any window aims at is taken.
     Q_INVOKABLE QUrl outputURL(const QUrl& source) const;
-    // Starts converting every item without an MP4, one after another.
+    // Starts converting every item without an MP4, in queue order: movies
+    // whose video is copied side by side (one per processor, at most four),
+    // a movie that must be encoded alone. The next movies are inspected while
+    // earlier ones convert.
     Q_INVOKABLE void start();
+    // How many copies a batch runs at once on this machine.
+    static int copyLanes();
 
     // The window's direct changes.
     Q_INVOKABLE void remove(const QString& id);
@@ -72,9 +82,28 @@ private:
     void setNotice(const QString& notice);
     void setDestination(const QUrl& destination);
     void updateHasPending();
-    void convertNext();
+    // A movie of the batch between its inspection ahead and its turn.
+    struct Inspection
+    {
+        bool done = false;
+        MovieInfo info;
+        bool failed = false;
+        QString failure;
+    };
+    // A movie being converted.
+    struct Conversion
+    {
+        bool encodes = false;
+        OutputReservation target;
+    };
+
+    void advance();
+    void inspectAhead();
+    void beginTurn(int row);
+    void startConversion(const QUuid& id, int row, const MovieInfo& info, bool encodes);
     void finishItem(const QUuid& id, const QUrl& output, const QString& failure, bool failed);
-    void joinWorker();
+    bool encodeRunning() const;
+    void endBatch();
 
     QueueList m_items;
     bool m_running = false;
@@ -84,7 +113,13 @@ private:
     std::shared_ptr<FilePicker> m_picker;
     std::shared_ptr<Converter> m_converter;
 
-    QList<QUuid> m_batch; // ids taken when the batch started
-    qsizetype m_nextInBatch = 0;
-    std::thread m_worker; // the conversion in progress, if any
+    QList<QUuid> m_batch; // ids taken when the batch started, in queue order
+    qsizetype m_nextInBatch = 0; // the next to start
+    qsizetype m_nextToInspect = 0; // the next to inspect ahead
+    QHash<QUuid, Inspection> m_inspections; // inspected or being inspected, not started
+    int m_inspecting = 0; // inspections running
+    std::map<QUuid, Conversion> m_conversions; // running, each holding its target name
+    const int m_lanes = copyLanes();
+    // Declared last, so it is joined before the reservations above go.
+    WorkerThreads m_workers;
 };

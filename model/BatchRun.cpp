@@ -1,13 +1,42 @@
-// The batch run: one conversion at a time on a worker thread, every report
-// and outcome posted back to the model's thread in order.
+// The batch run. Rows start in queue order. Movies whose video is copied run
+// side by side, one per processor: a copy is one core's work (demuxing, the
+// AAC encode, writing), so a single lane would leave the other cores idle. A
+// movie that must be encoded runs alone, since libx264 already uses every
+// core. Each movie is inspected ahead of its turn, so a free lane is taken
+// at once. Workers only touch the converter and post every report and
+// outcome back to this object's thread, in order.
 #include "AppModel.h"
 
 #include "Converter.h"
 
 #include <QFile>
+#include <algorithm>
 #include <exception>
+#include <sched.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr int maximumCopyLanes = 4;
+
+std::string localPath(const QUrl& url)
+{
+    return QFile::encodeName(url.toLocalFile()).toStdString();
+}
+
+} // namespace
+
+int AppModel::copyLanes()
+{
+    // Online processors, and no more than this process may run on.
+    long processors = ::sysconf(_SC_NPROCESSORS_ONLN);
+    cpu_set_t allowed;
+    if (::sched_getaffinity(0, sizeof allowed, &allowed) == 0)
+        processors = std::min<long>(processors, CPU_COUNT(&allowed));
+    return static_cast<int>(std::clamp<long>(processors, 1, maximumCopyLanes));
+}
 
 void AppModel::start()
 {
@@ -22,78 +51,164 @@ void AppModel::start()
             m_batch.append(item.id);
     }
     m_nextInBatch = 0;
-    QMetaObject::invokeMethod(this, &AppModel::convertNext, Qt::QueuedConnection);
+    m_nextToInspect = 0;
+    QMetaObject::invokeMethod(this, &AppModel::advance, Qt::QueuedConnection);
 }
 
-void AppModel::convertNext()
+// Starts what may start now, in queue order, and ends the batch once nothing
+// is left to start and nothing runs. Called whenever a job of the batch ends.
+void AppModel::advance()
 {
-    joinWorker(); // the previous conversion posted its outcome as its last act
-    int row = -1;
-    QUuid id;
-    while (row < 0) {
-        if (m_converter->isCancelled() || m_nextInBatch >= m_batch.size()) {
-            m_batch.clear();
-            setRunning(false);
-            return;
+    const bool cancelled = m_converter->isCancelled();
+    while (!cancelled && m_nextInBatch < m_batch.size()) {
+        const QUuid id = m_batch.at(m_nextInBatch);
+        const int row = m_items.rowOf(id);
+        if (row < 0) { // removed meanwhile: skipped
+            m_inspections.remove(id);
+            ++m_nextInBatch;
+            continue;
         }
-        id = m_batch.at(m_nextInBatch++);
-        row = m_items.rowOf(id); // removed meanwhile: skipped
+        const auto found = m_inspections.constFind(id);
+        if (found == m_inspections.constEnd() || !found->done)
+            break; // its turn comes when its inspection ends
+        const Inspection inspection = *found;
+        // A failed inspection and HDR end at once, but still at the row's
+        // turn, which comes as it would for a copy.
+        const bool encodes
+            = !inspection.failed && !inspection.info.copyVideo && !inspection.info.hdr;
+        const bool laneFree = encodes
+            ? m_conversions.empty()
+            : !encodeRunning() && std::ssize(m_conversions) < m_lanes;
+        if (!laneFree)
+            break;
+        m_inspections.remove(id);
+        ++m_nextInBatch;
+        if (inspection.failed) {
+            beginTurn(row);
+            finishItem(id, QUrl(), inspection.failure, true);
+        } else {
+            startConversion(id, row, inspection.info, encodes);
+        }
     }
+    if (!cancelled)
+        inspectAhead();
+    if (m_conversions.empty() && m_inspecting == 0
+        && (cancelled || m_nextInBatch >= m_batch.size()))
+        endBatch();
+}
 
-    const QString source = m_items.at(row).url.toLocalFile();
-    const QUrl output = outputURL(m_items.at(row).url);
+// Keeps up to one inspected movie per lane waiting for its turn.
+void AppModel::inspectAhead()
+{
+    while (m_nextToInspect < m_batch.size() && m_nextToInspect - m_nextInBatch < m_lanes) {
+        const QUuid id = m_batch.at(m_nextToInspect++);
+        const int row = m_items.rowOf(id);
+        if (row < 0)
+            continue;
+        const std::string source = localPath(m_items.at(row).url);
+        m_inspections.insert(id, Inspection());
+        ++m_inspecting;
+        m_workers.start("bramble-inspect",
+            [this, converter = m_converter, id, source](WorkerThreads::Id thread) {
+                Inspection inspection;
+                try {
+                    inspection.info = converter->inspect(source);
+                } catch (const std::exception& error) {
+                    inspection.failed = true;
+                    inspection.failure = QString::fromUtf8(error.what());
+                }
+                inspection.done = true;
+                QMetaObject::invokeMethod(
+                    this,
+                    [this, thread, id, inspection] {
+                        m_workers.join(thread);
+                        --m_inspecting;
+                        const auto found = m_inspections.find(id);
+                        if (found != m_inspections.end()) // else removed from the queue
+                            *found = inspection;
+                        advance();
+                    },
+                    Qt::QueuedConnection);
+            });
+    }
+}
+
+void AppModel::beginTurn(int row)
+{
     m_items.setStatus(row, u"Reading video…"_s);
     m_items.setFailed(row, false);
     m_items.setProgress(row, 0);
+}
 
-    // The worker only touches the converter and posts jobs to this object;
-    // the destructor joins it before this object goes away.
-    m_worker = std::thread([this, converter = m_converter, id, source, output] {
-        const auto progress = [this, id](double fraction, const std::string& stage) {
+void AppModel::startConversion(const QUuid& id, int row, const MovieInfo& info, bool encodes)
+{
+    // Chosen and taken in one step on this thread, so no other row of any
+    // window can be given the same name before this conversion ends.
+    const QUrl output = outputURL(m_items.at(row).url);
+    Conversion conversion { encodes, OutputReservation(output.toLocalFile()) };
+    const std::string source = localPath(m_items.at(row).url);
+    beginTurn(row);
+    m_conversions.emplace(id, std::move(conversion));
+
+    m_workers.start("bramble-convert",
+        [this, converter = m_converter, id, source, info, output](WorkerThreads::Id thread) {
+            const auto progress = [this, id](double fraction, const std::string& stage) {
+                QMetaObject::invokeMethod(
+                    this,
+                    [this, id, fraction, stage = QString::fromStdString(stage)] {
+                        const int row = m_items.rowOf(id);
+                        if (row < 0)
+                            return;
+                        m_items.setProgress(row, fraction);
+                        m_items.setStatus(row, stage);
+                    },
+                    Qt::QueuedConnection);
+            };
+            QString failure;
+            bool failed = false;
+            try {
+                converter->convert(source, info, localPath(output), progress);
+            } catch (const std::exception& error) {
+                failure = QString::fromUtf8(error.what());
+                failed = true;
+            }
             QMetaObject::invokeMethod(
                 this,
-                [this, id, fraction, stage = QString::fromStdString(stage)] {
-                    const int row = m_items.rowOf(id);
-                    if (row < 0)
-                        return;
-                    m_items.setProgress(row, fraction);
-                    m_items.setStatus(row, stage);
+                [this, thread, id, output, failure, failed] {
+                    m_workers.join(thread);
+                    finishItem(id, output, failure, failed);
+                    m_conversions.erase(id); // the name is free again, or the file holds it
+                    advance();
                 },
                 Qt::QueuedConnection);
-        };
-        QString failure;
-        bool failed = false;
-        try {
-            converter->convert(QFile::encodeName(source).toStdString(),
-                QFile::encodeName(output.toLocalFile()).toStdString(), progress);
-        } catch (const std::exception& error) {
-            failure = QString::fromUtf8(error.what());
-            failed = true;
-        }
-        QMetaObject::invokeMethod(
-            this, [this, id, output, failure, failed] { finishItem(id, output, failure, failed); },
-            Qt::QueuedConnection);
-    });
+        });
 }
 
 void AppModel::finishItem(const QUuid& id, const QUrl& output, const QString& failure, bool failed)
 {
     const int row = m_items.rowOf(id);
-    if (row >= 0) {
-        if (failed) {
-            m_items.setStatus(row, failure);
-            m_items.setFailed(row, true);
-        } else {
-            m_items.setOutput(row, output);
-            m_items.setStatus(row, u"Done"_s);
-            m_items.setProgress(row, 1);
-        }
+    if (row < 0)
+        return;
+    if (failed) {
+        m_items.setStatus(row, failure);
+        m_items.setFailed(row, true);
+    } else {
+        m_items.setOutput(row, output);
+        m_items.setStatus(row, u"Done"_s);
+        m_items.setProgress(row, 1);
     }
-    convertNext();
 }
 
-void AppModel::joinWorker()
+bool AppModel::encodeRunning() const
 {
-    if (m_worker.joinable())
-        m_worker.join();
+    return std::any_of(m_conversions.begin(), m_conversions.end(),
+        [](const auto& running) { return running.second.encodes; });
+}
+
+void AppModel::endBatch()
+{
+    m_batch.clear();
+    m_inspections.clear();
+    m_nextInBatch = m_nextToInspect = 0;
+    setRunning(false);
 }

@@ -20,6 +20,12 @@ Rectangle {
     // The list, scrolled so a control that takes keyboard focus is in view.
     property ListView list
 
+    // The progress the bar shows: changes reach it at most four times a
+    // second, so a row never asks for more frames than that.
+    property double shownProgress: progress
+    onProgressChanged: if (!progressPacer.running)
+        progressPacer.show()
+
     readonly property bool done: output.toString().length > 0
     // done, failed, waiting (no batch), queued (in a batch, not reached) or converting
     readonly property string kind: done ? "done"
@@ -43,6 +49,18 @@ Rectangle {
     color: Qt.rgba(1, 1, 1, 0.04)
     radius: 9
 
+    Timer {
+        id: progressPacer
+
+        function show() {
+            root.shownProgress = root.progress
+            start()
+        }
+
+        interval: 250
+        onTriggered: if (root.shownProgress !== root.progress)
+            show()
+    }
     RowLayout {
         id: content
 
@@ -99,7 +117,7 @@ Rectangle {
                 visible: root.kind === "converting"
                 from: 0
                 to: 1
-                value: root.progress
+                value: root.shownProgress
                 Layout.fillWidth: true
                 Accessible.name: "Progress of " + root.fileName
 

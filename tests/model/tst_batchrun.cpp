@@ -1,5 +1,6 @@
 // Batches of real conversions through the model: item states, names, notices,
-// cancellation, and a model destroyed in the middle of a conversion.
+// copies side by side and encodes alone, cancellation, and a model destroyed
+// in the middle of a conversion.
 #include "AppModel.h"
 #include "Converter.h"
 #include "FakePicker.h"
@@ -13,6 +14,7 @@
 #include <QFile>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 #include <csignal>
 #include <unistd.h>
 
@@ -47,6 +49,46 @@ private:
     QueueList* m_list;
 };
 
+// Which rows convert together, from each row's turn ("Reading video…") to its
+// outcome, and the most ffmpeg children seen at once, polled meanwhile.
+class Overlaps : public QObject
+{
+public:
+    explicit Overlaps(QueueList* list)
+    {
+        connect(list, &QAbstractItemModel::dataChanged, this,
+            [this, list](const QModelIndex& index, const QModelIndex&, const QList<int>& roles) {
+                const QueueItem& item = list->at(index.row());
+                if (roles.contains(QueueList::StatusRole) && item.status == u"Reading video…"_s) {
+                    turns.append(index.row());
+                    converting.insert(index.row());
+                } else if (item.hasOutput() || item.failed) {
+                    converting.remove(index.row());
+                }
+                mostAtOnce = std::max(mostAtOnce, int(converting.size()));
+                for (const int row : std::as_const(converting))
+                    together[row] += converting;
+            });
+        connect(&m_poll, &QTimer::timeout, this, [this] {
+            const int running = int(childProcesses(::getpid(), "ffmpeg").size());
+            mostFfmpegs = std::max(mostFfmpegs, running);
+            for (const int row : std::as_const(converting))
+                ffmpegsBeside[row] = std::max(ffmpegsBeside[row], running);
+        });
+        m_poll.start(5);
+    }
+
+    QList<int> turns; // rows in the order their turns began
+    QSet<int> converting;
+    QHash<int, QSet<int>> together; // each row: every row seen converting with it
+    QHash<int, int> ffmpegsBeside; // each row: the most ffmpegs seen during its turn
+    int mostAtOnce = 0;
+    int mostFfmpegs = 0;
+
+private:
+    QTimer m_poll;
+};
+
 const QueueItem& item(const AppModel& model, int row)
 {
     return model.items()->at(row);
@@ -72,6 +114,10 @@ private Q_SLOTS:
     void cancelsBetweenItems();
     void destroyingModelStopsConversion();
     void reportsProgressAsSingleRowChanges();
+    void copiesSideBySideInQueueOrder();
+    void encodesAloneAndReportsInspectionAtTurn();
+    void keepsNamesDistinctAcrossWindows();
+    void cancelStopsEveryParallelCopy();
 };
 
 void BatchRunTest::convertsQueueIntoDestination()
@@ -326,6 +372,157 @@ void BatchRunTest::reportsProgressAsSingleRowChanges()
         QStringList({ u"status=Reading video…"_s, u"status=Copying compatible video"_s,
             u"progress=0.25"_s, u"progress=0.5"_s, u"progress=0.75"_s, u"progress=1"_s,
             u"status=Done"_s, u"output=%1"_s.arg(file(tools.path(u"a.mp4"_s)).toString()) }));
+}
+
+void BatchRunTest::copiesSideBySideInQueueOrder()
+{
+    if (AppModel::copyLanes() < 2)
+        QSKIP("one processor: copies run one at a time");
+    const Scratch scratch;
+    for (const QString& folder : { u"A"_s, u"B"_s, u"Out"_s })
+        QDir(scratch.folder()).mkpath(folder);
+    const QStringList sources { u"A/Trip.mov"_s, u"B/Trip.mov"_s, u"A/Beach.mov"_s, u"A/Hike.mov"_s };
+    auto picker = std::make_shared<FakePicker>();
+    picker->folder = QList<QUrl> { file(scratch.path(u"Out"_s)) };
+    AppModel model(picker);
+    model.chooseFolder();
+    for (const QString& source : sources) {
+        movies::copyTo(movies::longCopy(), scratch.path(source));
+        model.add({ file(scratch.path(source)) });
+    }
+    QAbstractItemModelTester tester(model.items());
+    const Overlaps overlaps(model.items());
+
+    model.start();
+    waitForBatch(model);
+
+    QCOMPARE(overlaps.turns, QList<int>({ 0, 1, 2, 3 }));
+    QVERIFY2(overlaps.mostAtOnce >= 2, "copies ran one at a time");
+    QVERIFY(overlaps.mostAtOnce <= AppModel::copyLanes());
+    QVERIFY2(overlaps.mostFfmpegs >= 2, "never saw two ffmpegs at once");
+    // The two Trips start together: names go in queue order, never the same.
+    const QStringList outputs { u"Trip.mp4"_s, u"Trip-2.mp4"_s, u"Beach.mp4"_s, u"Hike.mp4"_s };
+    for (int row = 0; row < 4; ++row) {
+        QCOMPARE(item(model, row).status, u"Done"_s);
+        const QString output = scratch.path(u"Out/"_s + outputs.at(row));
+        QCOMPARE(item(model, row).output, file(output));
+        QCOMPARE(movies::videoCodec(output), u"h264"_s);
+    }
+    QCOMPARE(QDir(scratch.path(u"Out"_s)).entryList(QDir::Files | QDir::Hidden).size(), 4);
+    QCOMPARE(scratch.temporaryFiles(), QStringList());
+}
+
+void BatchRunTest::encodesAloneAndReportsInspectionAtTurn()
+{
+    const Scratch scratch;
+    movies::copyTo(movies::longCopy(), scratch.path(u"first.mov"_s));
+    movies::copyTo(movies::prores(), scratch.path(u"encoded.mov"_s));
+    {
+        QFile broken(scratch.path(u"broken.mov"_s));
+        QVERIFY(broken.open(QIODevice::WriteOnly));
+        broken.write("not a movie");
+    }
+    movies::copyTo(movies::longCopy(), scratch.path(u"last.mov"_s));
+    AppModel model;
+    for (const QString& name : { u"first.mov"_s, u"encoded.mov"_s, u"broken.mov"_s, u"last.mov"_s })
+        model.add({ file(scratch.path(name)) });
+    const Overlaps overlaps(model.items());
+    const ChangeLog log(model.items());
+    QStringList statusesAtEncodeEnd;
+    connect(model.items(), &QAbstractItemModel::dataChanged, this, [&] {
+        if (statusesAtEncodeEnd.isEmpty() && item(model, 1).hasOutput()) {
+            for (const QueueItem& each : model.items()->items())
+                statusesAtEncodeEnd.append(each.status);
+        }
+    });
+
+    model.start();
+    waitForBatch(model);
+
+    QCOMPARE(overlaps.turns, QList<int>({ 0, 1, 2, 3 }));
+    QCOMPARE(overlaps.together.value(1), QSet<int> { 1 }); // the encode ran alone
+    QCOMPARE(overlaps.ffmpegsBeside.value(1), 1);
+    // Inspected long before, the broken movie still waits for its turn.
+    QCOMPARE(statusesAtEncodeEnd.at(2), u"Ready"_s);
+    QCOMPARE(log.changes.value(2),
+        QStringList({ u"status=Reading video…"_s,
+            u"status=Could not read a video track. Check that the MOV is complete and playable."_s,
+            u"failed=true"_s }));
+    for (const int row : { 0, 1, 3 })
+        QCOMPARE(item(model, row).status, u"Done"_s);
+    QCOMPARE(movies::videoCodec(scratch.path(u"encoded.mp4"_s)), u"h264"_s);
+}
+
+void BatchRunTest::keepsNamesDistinctAcrossWindows()
+{
+    const Scratch scratch;
+    for (const QString& folder : { u"A"_s, u"B"_s, u"C"_s, u"Out"_s })
+        QDir(scratch.folder()).mkpath(folder);
+    auto picker = std::make_shared<FakePicker>();
+    picker->folder = QList<QUrl> { file(scratch.path(u"Out"_s)) };
+    AppModel first(picker);
+    AppModel second(picker);
+    for (AppModel* window : { &first, &second }) {
+        const QString source = scratch.path(window == &first ? u"A/Trip.mov"_s : u"B/Trip.mov"_s);
+        movies::copyTo(movies::longCopy(), source);
+        window->chooseFolder();
+        window->add({ file(source) });
+    }
+    // While a Trip converts, its name is taken for every window, though
+    // nothing is written under it yet.
+    QStringList seenWhileConverting;
+    connect(first.items(), &QAbstractItemModel::dataChanged, this, [&] {
+        if (seenWhileConverting.isEmpty() && item(first, 0).status == u"Copying compatible video"_s)
+            seenWhileConverting.append(
+                QFileInfo(second.outputURL(file(scratch.path(u"C/Trip.mov"_s))).toLocalFile()).fileName());
+    });
+
+    first.start();
+    second.start();
+    waitForBatch(first);
+    waitForBatch(second);
+
+    QCOMPARE(seenWhileConverting.size(), 1);
+    QVERIFY(seenWhileConverting.first() != item(first, 0).output.fileName());
+    const QSet<QString> outputs { item(first, 0).output.fileName(), item(second, 0).output.fileName() };
+    QCOMPARE(outputs, QSet<QString>({ u"Trip.mp4"_s, u"Trip-2.mp4"_s }));
+    QCOMPARE(item(first, 0).status, u"Done"_s);
+    QCOMPARE(item(second, 0).status, u"Done"_s);
+    // Ended conversions hold no name: the next is free again.
+    QCOMPARE(first.outputURL(file(scratch.path(u"C/Trip.mov"_s))).fileName(), u"Trip-3.mp4"_s);
+}
+
+void BatchRunTest::cancelStopsEveryParallelCopy()
+{
+    const Scratch scratch;
+    AppModel model;
+    const int lanes = AppModel::copyLanes();
+    const int count = lanes + 2;
+    for (int i = 0; i < count; ++i) {
+        const QString source = scratch.path(u"clip-%1.mov"_s.arg(i));
+        movies::copyTo(movies::longCopy(), source);
+        model.add({ file(source) });
+    }
+    const Overlaps overlaps(model.items());
+
+    model.start();
+    QTRY_VERIFY_WITH_TIMEOUT(overlaps.converting.size() == lanes
+            && item(model, lanes - 1).status == u"Copying compatible video"_s,
+        60000);
+    model.cancel();
+    waitForBatch(model);
+
+    for (int row = 0; row < count; ++row) {
+        const bool wasRunning = row < lanes;
+        QCOMPARE(item(model, row).status, wasRunning ? u"Cancelled"_s : u"Ready"_s);
+        QCOMPARE(item(model, row).failed, wasRunning);
+        if (!wasRunning)
+            QCOMPARE(item(model, row).progress, 0.0);
+    }
+    QCOMPARE(childProcesses(::getpid(), "ffmpeg"), QList<pid_t>());
+    QCOMPARE(childProcesses(::getpid(), "ffprobe"), QList<pid_t>());
+    QCOMPARE(QDir(scratch.folder()).entryList(QDir::Files | QDir::Hidden).filter(u".mp4"_s), QStringList());
+    QCOMPARE(scratch.temporaryFiles(), QStringList());
 }
 
 QTEST_GUILESS_MAIN(BatchRunTest)

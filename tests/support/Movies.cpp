@@ -112,6 +112,16 @@ QString faststart()
                 u"aac"_s, u"-shortest"_s, u"-movflags"_s, u"+faststart"_s });
 }
 
+QString longCopy()
+{
+    // Few frames, so the copy's time goes into the audio, which is encoded anew.
+    return generated(u"longcopy.mov"_s,
+        QStringList { u"-f"_s, u"lavfi"_s, u"-i"_s, u"testsrc2=size=320x240:rate=5:duration=30"_s }
+            + testTone(30)
+            + QStringList { u"-c:v"_s, u"libx264"_s, u"-pix_fmt"_s, u"yuv420p"_s, u"-c:a"_s,
+                u"aac"_s, u"-shortest"_s });
+}
+
 QJsonObject probe(const QString& path)
 {
     const QString json = runTool(u"/usr/bin/ffprobe"_s,

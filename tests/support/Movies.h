@@ -16,6 +16,7 @@ QString pq();           // H.264 tagged with the PQ transfer (smpte2084)
 QString hlg();          // H.264 tagged with the HLG transfer (arib-std-b67)
 QString slowEncode();   // 1280x720 ProRes, 10 s: an encode long enough to cancel
 QString faststart();    // 320x240 H.264 with AAC, 10 s, index at the front: cut short, it still opens
+QString longCopy();     // 320x240 H.264 yuv420p with AAC audio, 30 s: a copy that takes a while
 
 // ffprobe's streams and format of a file, as JSON.
 QJsonObject probe(const QString& path);

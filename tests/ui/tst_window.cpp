@@ -233,6 +233,15 @@ struct HeldConversions
         QFile open(gate);
         open.open(QIODevice::WriteOnly);
     }
+    // Movies named `name` must be encoded, so their turn waits until the
+    // copies before them have ended.
+    void encode(const QString& name) const
+    {
+        tools.write(u"ffprobe"_s,
+            u"case \"$7\" in *%1) printf '%2';; *) printf '%3';; esac"_s.arg(name,
+                videoReport(u"prores"_s, u"yuv422p10le"_s, u""_s, u"10"_s),
+                videoReport(u"h264"_s, u"yuv420p"_s, u""_s, u"10"_s)));
+    }
 };
 
 } // namespace
@@ -426,7 +435,9 @@ void WindowTest::showsFiveRowKinds()
 {
     const Scratch scratch;
     HeldConversions held;
-    // done.mov converts at once, broken.mov fails, held.mov waits at the gate.
+    // done.mov converts at once, broken.mov fails, held.mov waits at the gate,
+    // and waiting.mov, an encode, waits for it.
+    held.encode(u"waiting.mov"_s);
     held.tools.writeFfmpeg(u"case \"$7\" in *broken.mov) printf 'bad input\\n' >&2; exit 1;; "
                            u"*held.mov) printf 'out_time_us=2500000\\n'; while [ ! -e '%1' ]; do sleep 0.05; done;; esac\n"
                            u"printf 'movie' > \"$last\""_s.arg(held.gate));
@@ -619,6 +630,7 @@ void WindowTest::cancelsFromWindow()
 {
     const Scratch scratch;
     const HeldConversions held;
+    held.encode(u"b.mov"_s); // so it waits for a.mov, however many copies may run at once
     const TestWindow test(*m_engine, held.converter());
     test.model->add({ file(touched(scratch.path(u"a.mov"_s))), file(touched(scratch.path(u"b.mov"_s))) });
     test.click(u"convertButton"_s);
