@@ -18,8 +18,8 @@ namespace {
 #if QT_CONFIG(xcb) && defined(BRAMBLECREST_HAVE_XLIB)
 
 // A startup-notification message, sent to the root window in pieces of 20
-// bytes, the first marked _NET_STARTUP_INFO_BEGIN (the startup-notification
-// specification).
+// bytes, the first marked _NET_STARTUP_INFO_BEGIN, as freedesktop's
+// startup-notification protocol has it.
 void sendStartupMessage(Display* display, ::Window window, const QByteArray& message)
 {
     const Atom begin = XInternAtom(display, "_NET_STARTUP_INFO_BEGIN", False);
