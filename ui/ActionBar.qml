@@ -8,6 +8,7 @@ RowLayout {
     id: root
 
     required property AppModel appModel
+    property int beat: 0 // the window's animation beat
 
     // Keyboard focus follows the action as Convert and Cancel swap places.
     property bool cancelHadFocus: false
@@ -93,6 +94,7 @@ RowLayout {
     }
     Spinner {
         objectName: "spinner"
+        step: root.beat
         visible: root.appModel.running
     }
 }

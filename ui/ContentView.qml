@@ -8,6 +8,10 @@ Item {
     id: root
 
     required property AppModel model
+    // Everything that moves while a batch runs (the spinner, the rows' bars)
+    // steps on this one beat, four times a second, so the window draws one
+    // frame per beat however many rows are converting; idle, nothing ticks.
+    property int beat: 0
     // Shows a finished MP4 in the file manager; tests hand in their own.
     property QtObject revealer: FileRevealer
 
@@ -79,6 +83,7 @@ Item {
 
             appModel: root.model
             revealer: root.revealer
+            beat: root.beat
             visible: root.model.items.count > 0
             Layout.fillWidth: true
         }
@@ -96,7 +101,14 @@ Item {
         }
         ActionBar {
             appModel: root.model
+            beat: root.beat
             Layout.fillWidth: true
         }
+    }
+    Timer {
+        interval: 250
+        repeat: true
+        running: root.model.running
+        onTriggered: root.beat++
     }
 }

@@ -10,6 +10,7 @@ ListView {
 
     required property AppModel appModel
     required property QtObject revealer
+    property int beat: 0 // the window's animation beat
 
     objectName: "queueList"
     model: appModel.items
@@ -74,5 +75,6 @@ ListView {
         width: root.width
         appModel: root.appModel
         revealer: root.revealer
+        beat: root.beat
     }
 }

@@ -20,11 +20,12 @@ Rectangle {
     // The list, scrolled so a control that takes keyboard focus is in view.
     property ListView list
 
-    // The progress the bar shows: changes reach it at most four times a
-    // second, so a row never asks for more frames than that.
+    // The window's animation beat: the bar takes the progress on it, so a
+    // row never asks for a frame of its own.
+    property int beat: 0
     property double shownProgress: progress
-    onProgressChanged: if (!progressPacer.running)
-        progressPacer.show()
+    onBeatChanged: shownProgress = progress
+    onKindChanged: shownProgress = progress
 
     readonly property bool done: output.toString().length > 0
     // done, failed, waiting (no batch), queued (in a batch, not reached) or converting
@@ -49,18 +50,6 @@ Rectangle {
     color: Qt.rgba(1, 1, 1, 0.04)
     radius: 9
 
-    Timer {
-        id: progressPacer
-
-        function show() {
-            root.shownProgress = root.progress
-            start()
-        }
-
-        interval: 250
-        onTriggered: if (root.shownProgress !== root.progress)
-            show()
-    }
     RowLayout {
         id: content
 

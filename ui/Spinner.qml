@@ -1,15 +1,15 @@
 // A small indeterminate activity indicator: a turning arc in the secondary
-// colour, drawn with a shape so it matches the dark window. It turns in four
-// steps a second rather than with a continuous animation: every step redraws
-// the whole window, and at 60 frames a second that drawing would cost more
-// processor time than a batch of copies leaves to spare.
+// colour, drawn with a shape so it matches the dark window. It turns a step
+// at a time, on the window's beat, rather than with a continuous animation:
+// every step redraws the whole window, and at 60 frames a second that drawing
+// would cost more processor time than a batch of copies leaves to spare.
 import QtQuick
 import QtQuick.Shapes
 
 Item {
     id: root
 
-    property bool running: visible
+    property int step: 0 // turned 45° per step
 
     implicitWidth: 16
     implicitHeight: 16
@@ -20,6 +20,7 @@ Item {
         id: arc
 
         anchors.fill: parent
+        rotation: root.step % 8 * 45
         layer.enabled: true
         layer.samples: 4
 
@@ -38,11 +39,5 @@ Item {
                 useLargeArc: true
             }
         }
-    }
-    Timer {
-        interval: 250
-        repeat: true
-        running: root.running
-        onTriggered: arc.rotation = (arc.rotation + 45) % 360
     }
 }
