@@ -225,16 +225,18 @@ void BatchServicesTest::initTestCase()
 
 void BatchServicesTest::init()
 {
+    // The previous test's connections are closed, but the bus may not have
+    // released their names yet: the registrations wait for that.
     m_logind = std::make_unique<FakeLogind>();
     QDBusConnection system = connect(m_system->address(), u"logind"_s);
-    QVERIFY(system.registerService(u"org.freedesktop.login1"_s));
+    QTRY_VERIFY(system.registerService(u"org.freedesktop.login1"_s));
     QVERIFY(system.registerObject(u"/org/freedesktop/login1"_s, m_logind.get(), QDBusConnection::ExportAllSlots));
 
     QDBusConnection desktop = connect(m_session->address(), u"desktop"_s);
     m_portal = std::make_unique<FakePortal>(desktop);
-    QVERIFY(desktop.registerService(u"org.freedesktop.portal.Desktop"_s));
+    QTRY_VERIFY(desktop.registerService(u"org.freedesktop.portal.Desktop"_s));
     QVERIFY(desktop.registerObject(u"/org/freedesktop/portal/desktop"_s, m_portal.get(), QDBusConnection::ExportAllSlots));
-    QVERIFY(desktop.registerService(u"org.freedesktop.Notifications"_s));
+    QTRY_VERIFY(desktop.registerService(u"org.freedesktop.Notifications"_s));
     QVERIFY(desktop.registerObject(u"/org/freedesktop/Notifications"_s, &m_notifications, QDBusConnection::ExportAllSlots));
     QVERIFY(desktop.connect(QString(), QString(), u"com.canonical.Unity.LauncherEntry"_s, u"Update"_s,
         &m_dock, SLOT(Update(QString, QVariantMap))));
