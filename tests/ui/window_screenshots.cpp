@@ -2,6 +2,7 @@
 // at: script/screenshot runs it under Xvfb. States are reached through the
 // model's own operations, with fake tools that hold a conversion open.
 #include "AppModel.h"
+#include "FakeTools.h"
 #include "Converter.h"
 #include "FilePicker.h"
 
@@ -32,15 +33,6 @@ public:
     std::optional<QList<QUrl>> pickFolder() override { return QList<QUrl> { folder }; }
 };
 
-void writeScript(const QString& path, const QString& body)
-{
-    QFile script(path);
-    script.open(QIODevice::WriteOnly);
-    script.write("#!/bin/sh\n" + body.toUtf8() + "\n");
-    script.close();
-    script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-}
-
 void waitUntil(const std::function<bool()>& condition)
 {
     QElapsedTimer timer;
@@ -68,18 +60,16 @@ int main(int argc, char* argv[])
 
     // ffprobe reports a copyable movie; ffmpeg fails for names with "broken",
     // and for the rest reports 40 % and waits for the gate file.
-    QTemporaryDir tools, movies;
-    const QString gate = tools.filePath(u"gate"_s);
-    writeScript(tools.filePath(u"ffprobe"_s),
-        uR"(printf '{"streams":[{"codec_type":"video","codec_name":"h264","pix_fmt":"yuv420p"}],"format":{"duration":"10"}}')"_s);
-    writeScript(tools.filePath(u"ffmpeg"_s),
-        u"for last in \"$@\"; do :; done\n"
+    FakeTools tools;
+    QTemporaryDir movies;
+    const QString gate = tools.path(u"gate"_s);
+    tools.writeProbe(videoReport(u"h264"_s, u"yuv420p"_s, u""_s, u"10"_s));
+    tools.writeFfmpeg(
         u"case \"$7\" in *broken*) printf 'Invalid data found when processing input\\n' >&2; exit 1;; esac\n"
-        u"case \"$7\" in *Interview*) printf 'out_time_us=4000000\\n'; while [ ! -e '%1' ]; do sleep 0.05; done;; esac\n"
-        u"printf 'movie' > \"$last\""_s.arg(gate));
+        u"case \"$7\" in *Interview*) printf 'out_time_us=4000000\\n'; while [ ! -e '%1' ]; do sleep 0.05; done;; esac"_s.arg(gate));
 
     auto picker = std::make_shared<FolderPicker>();
-    AppModel model(picker, std::make_shared<Converter>(std::vector<std::filesystem::path> { tools.path().toStdString() }));
+    AppModel model(picker, std::make_shared<Converter>(tools.folders()));
     QQmlEngine engine;
     QQmlComponent component(&engine, QUrl(u"qrc:/Bramblecrest/MainWindow.qml"_s));
     std::unique_ptr<QQuickWindow> window(qobject_cast<QQuickWindow*>(
@@ -95,7 +85,11 @@ int main(int argc, char* argv[])
         window->grabWindow().save(path);
         std::printf("%s\n", qPrintable(path));
     };
-    const auto movie = [&](const QString& name) { return QUrl::fromLocalFile(movies.filePath(name)); };
+    // Empty files: the fake tools never read them, but they must exist.
+    const auto movie = [&](const QString& name) {
+        QFile(movies.filePath(name)).open(QIODevice::WriteOnly);
+        return QUrl::fromLocalFile(movies.filePath(name));
+    };
 
     save(u"empty"_s);
 
