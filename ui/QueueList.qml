@@ -43,9 +43,18 @@ ListView {
 
     // A row that is being converted is scrolled into view whenever its stage
     // changes (not at each progress report, so the user can still scroll),
-    // once the rows above it have taken their new heights.
+    // once the rows above it have taken their new heights. With several rows
+    // converting side by side the earliest one is kept in view, until it ends.
+    property int keptRow: -1
     function showRow(row) {
         positionViewAtIndex(row, ListView.Contain)
+    }
+    function converting(row) {
+        const items = appModel.items
+        const index = items.index(row, 0)
+        return index.valid && items.data(index, QueueListModel.StatusRole) !== "Ready"
+            && !items.data(index, QueueListModel.FailedRole)
+            && items.data(index, QueueListModel.OutputRole).toString().length === 0
     }
     Connections {
         target: root.appModel.items
@@ -53,15 +62,19 @@ ListView {
         function onDataChanged(topLeft, bottomRight, roles) {
             if (!root.appModel.running || (roles.length > 0 && roles.indexOf(QueueListModel.StatusRole) < 0))
                 return
-            const items = root.appModel.items
             for (let row = topLeft.row; row <= bottomRight.row; ++row) {
-                const index = items.index(row, 0)
-                const waiting = items.data(index, QueueListModel.StatusRole) === "Ready"
-                const finished = items.data(index, QueueListModel.FailedRole)
-                    || items.data(index, QueueListModel.OutputRole).toString().length > 0
-                if (!waiting && !finished)
-                    Qt.callLater(root.showRow, row)
+                if (root.converting(row) && (row < root.keptRow || !root.converting(root.keptRow)))
+                    root.keptRow = row
             }
+            if (root.keptRow >= 0 && root.converting(root.keptRow))
+                Qt.callLater(root.showRow, root.keptRow)
+        }
+    }
+    Connections {
+        target: root.appModel
+
+        function onRunningChanged() {
+            root.keptRow = -1
         }
     }
 
