@@ -6,6 +6,7 @@
 #include "FakePicker.h"
 #include "FileRevealer.h"
 #include "LaunchRequest.h"
+#include "PrivateBus.h"
 #include "WindowSet.h"
 
 #include <QApplication>
@@ -27,9 +28,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QtQml/qqmlextensionplugin.h>
-#include <csignal>
 #include <memory>
-#include <sys/prctl.h>
+#include <optional>
 
 Q_IMPORT_QML_PLUGIN(BramblecrestPlugin)
 
@@ -142,8 +142,8 @@ private:
     // A new named connection to the private bus; closed when the test ends.
     QDBusConnection connectToBus(const QString& role);
 
-    QTemporaryDir m_busFolder;
-    QProcess m_daemon;
+    QTemporaryDir m_busFolder; // paths where no bus listens
+    std::optional<PrivateBus> m_bus;
     QString m_address;
     std::unique_ptr<QQmlApplicationEngine> m_engine;
     FolderOpener m_folderOpener;
@@ -152,41 +152,12 @@ private:
 
 void DBusTest::initTestCase()
 {
-    const QString daemon = QStandardPaths::findExecutable(u"dbus-daemon"_s);
-    if (daemon.isEmpty())
+    if (QStandardPaths::findExecutable(u"dbus-daemon"_s).isEmpty())
         QSKIP("dbus-daemon is not installed; these tests need a bus of their own");
     QVERIFY(m_busFolder.isValid());
-
-    // Not the stock session configuration: that one starts services from
-    // .service files on demand, and a call to a missing file manager could
-    // start the real one.
-    QFile config(m_busFolder.filePath(u"bus.conf"_s));
-    QVERIFY(config.open(QIODevice::WriteOnly));
-    config.write(uR"(<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
- "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
-<busconfig>
-  <type>session</type>
-  <listen>unix:path=%1</listen>
-  <auth>EXTERNAL</auth>
-  <policy context="default">
-    <allow send_destination="*" eavesdrop="true"/>
-    <allow eavesdrop="true"/>
-    <allow own="*"/>
-  </policy>
-</busconfig>
-)"_s.arg(m_busFolder.filePath(u"bus"_s)).toUtf8());
-    config.close();
-
-    m_daemon.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    // A test that crashes or is killed takes its bus with it.
-    m_daemon.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
-    m_daemon.start(daemon, { u"--config-file="_s + config.fileName(), u"--nofork"_s, u"--print-address"_s });
-    QVERIFY2(m_daemon.waitForStarted(), qPrintable(m_daemon.errorString()));
-    QVERIFY(QTest::qWaitFor([this] {
-        return m_daemon.canReadLine() || m_daemon.state() == QProcess::NotRunning;
-    }));
-    m_address = QString::fromUtf8(m_daemon.readLine()).trimmed();
-    QVERIFY2(!m_address.isEmpty(), "dbus-daemon printed no address");
+    m_bus.emplace(u"session"_s);
+    m_address = m_bus->address();
+    QVERIFY2(!m_address.isEmpty(), "dbus-daemon did not start or printed no address");
 
     // Whatever reaches for the session bus by mistake finds none, rather than
     // the bus of the desktop the tests run in.
@@ -201,10 +172,7 @@ void DBusTest::cleanupTestCase()
 {
     QDesktopServices::unsetUrlHandler(u"file"_s);
     m_engine.reset();
-    if (m_daemon.state() != QProcess::NotRunning) {
-        m_daemon.kill();
-        m_daemon.waitForFinished();
-    }
+    m_bus.reset();
 }
 
 void DBusTest::cleanup()
