@@ -8,7 +8,7 @@ Shape {
     property real radius: 14
     property real lineWidth: 1
     property color color: Style.accent
-    property var dashPattern: [6, 5] // in line widths, so points at width 1
+    property list<real> dashPattern: [6, 5] // in line widths, so points at width 1
 
     // The stroke's centre runs half a line inside the edge, so none of it
     // leaves the shape.
