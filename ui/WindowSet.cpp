@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <QQmlEngine>
 #include <QQuickWindow>
+#include <QSGRendererInterface>
 
 using namespace Qt::StringLiterals;
 
@@ -23,8 +24,22 @@ WindowSet::WindowSet(QQmlEngine& engine, PickerFactory pickers, QObject* parent)
 {
     if (m_component.isError())
         qFatal("%s", qPrintable(m_component.errorString()));
+    chooseRenderer();
     // Qt.quit() (Ctrl+Q) reaches the engine only; nothing else listens there.
     connect(&engine, &QQmlEngine::quit, this, &WindowSet::closeAll);
+}
+
+void WindowSet::chooseRenderer()
+{
+    // The window is still most of the time, and while a batch runs only its
+    // spinner and bars change a few times a second. Qt Quick's software
+    // renderer repaints just those regions, where a GPU renderer draws the
+    // whole window every frame; without a GPU (Mesa's software OpenGL) that
+    // costs a core's worth of frames beside the conversions, and loading the
+    // GL stack alone doubles start-up time and memory. A backend the user
+    // asked for still wins.
+    if (qEnvironmentVariableIsEmpty("QT_QUICK_BACKEND") && qEnvironmentVariableIsEmpty("QSG_RHI_BACKEND"))
+        QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
 }
 
 WindowSet::~WindowSet()

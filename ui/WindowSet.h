@@ -28,6 +28,11 @@ public:
     // Closes every window; each model stops its conversion first.
     ~WindowSet() override;
 
+    // Picks the renderer the application's windows draw with; the set calls
+    // it before its first window, and anything that shows MainWindow.qml
+    // without a set calls it itself.
+    static void chooseRenderer();
+
     int count() const { return static_cast<int>(m_windows.size()); }
     QList<QQuickWindow*> windows() const;
 

@@ -5,6 +5,7 @@
 #include "FakeTools.h"
 #include "Converter.h"
 #include "FilePicker.h"
+#include "WindowSet.h"
 
 #include <QApplication>
 #include <QDir>
@@ -70,6 +71,7 @@ int main(int argc, char* argv[])
 
     auto picker = std::make_shared<FolderPicker>();
     AppModel model(picker, std::make_shared<Converter>(tools.folders()));
+    WindowSet::chooseRenderer(); // drawn the way users see it
     QQmlEngine engine;
     QQmlComponent component(&engine, QUrl(u"qrc:/Bramblecrest/MainWindow.qml"_s));
     std::unique_ptr<QQuickWindow> window(qobject_cast<QQuickWindow*>(
