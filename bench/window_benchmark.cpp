@@ -37,6 +37,7 @@
 #include <ctime>
 #include <dirent.h>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
 #include <sys/resource.h>
@@ -246,11 +247,12 @@ double threadSeconds(pid_t tid)
     return used.tv_sec + used.tv_nsec / 1e9;
 }
 
-// The processor seconds of this process's threads that are the window's own:
-// all but the batch's conversion and inspection workers.
-double ownThreadsSeconds()
+// The processor seconds of each of this process's threads that are the
+// window's own (all but the batch's conversion and inspection workers), by
+// thread id, with the thread's name.
+std::map<pid_t, std::pair<std::string, double>> ownThreads()
 {
-    double total = 0;
+    std::map<pid_t, std::pair<std::string, double>> threads;
     DIR* tasks = opendir("/proc/self/task");
     while (dirent* entry = readdir(tasks)) {
         if (entry->d_name[0] == '.')
@@ -258,11 +260,44 @@ double ownThreadsSeconds()
         std::ifstream comm(std::string("/proc/self/task/") + entry->d_name + "/comm");
         std::string name;
         std::getline(comm, name);
-        if (!name.starts_with("bramble-"))
-            total += threadSeconds(std::atoi(entry->d_name));
+        if (!name.starts_with("bramble-")) {
+            const pid_t tid = std::atoi(entry->d_name);
+            threads[tid] = { name, threadSeconds(tid) };
+        }
     }
     closedir(tasks);
+    return threads;
+}
+
+double ownThreadsSeconds()
+{
+    double total = 0;
+    for (const auto& [tid, thread] : ownThreads())
+        total += thread.second;
     return total;
+}
+
+// Which of the window's threads used the time between two snapshots, by
+// name, the busiest first: "name 0.123 s, ...".
+std::string busiestThreads(const std::map<pid_t, std::pair<std::string, double>>& before,
+    const std::map<pid_t, std::pair<std::string, double>>& after)
+{
+    std::map<std::string, double> byName;
+    for (const auto& [tid, thread] : after) {
+        const auto earlier = before.find(tid);
+        byName[thread.first] += thread.second - (earlier == before.end() ? 0 : earlier->second.second);
+    }
+    std::vector<std::pair<double, std::string>> sorted;
+    for (const auto& [name, seconds] : byName)
+        sorted.emplace_back(seconds, name);
+    std::sort(sorted.rbegin(), sorted.rend());
+    std::string text;
+    for (std::size_t i = 0; i < std::min<std::size_t>(sorted.size(), 5); ++i) {
+        char part[96];
+        std::snprintf(part, sizeof part, "%s%s %.3f s", i ? ", " : "", sorted[i].second.c_str(), sorted[i].first);
+        text += part;
+    }
+    return text;
 }
 
 double childrenSeconds()
@@ -301,6 +336,11 @@ int runBatchOnce(int argc, char* argv[])
         if (!opened.model->running())
             batch.quit();
     });
+    std::atomic<int> frames = 0;
+    QObject::connect(opened.window, &QQuickWindow::frameSwapped, opened.window, [&frames] {
+        ++frames;
+    }, Qt::DirectConnection);
+    const auto threadsBefore = ownThreads();
     const double ownBefore = ownThreadsSeconds();
     const double processBefore = secondsOf(CLOCK_PROCESS_CPUTIME_ID);
     const double childrenBefore = childrenSeconds();
@@ -318,6 +358,8 @@ int runBatchOnce(int argc, char* argv[])
     const double own = ownThreadsSeconds() - ownBefore;
     const double workers = secondsOf(CLOCK_PROCESS_CPUTIME_ID) - processBefore - own;
     const double children = childrenSeconds() - childrenBefore;
+    std::fprintf(stderr, "  %d frames in %.2f s; %s\n", frames.load(), seconds,
+        busiestThreads(threadsBefore, ownThreads()).c_str());
 
     for (const QueueItem& item : opened.model->items()->items()) {
         if (!item.hasOutput())
