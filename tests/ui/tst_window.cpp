@@ -628,23 +628,39 @@ void WindowTest::clearsAndResets()
 
 void WindowTest::cancelsFromWindow()
 {
+    // Copies run side by side, one per processor (at most 4); the encode
+    // waits for them, so it is still waiting when Cancel is pressed.
     const Scratch scratch;
     const HeldConversions held;
-    held.encode(u"b.mov"_s); // so it waits for a.mov, however many copies may run at once
+    held.encode(u"c.mov"_s);
     const TestWindow test(*m_engine, held.converter());
-    test.model->add({ file(touched(scratch.path(u"a.mov"_s))), file(touched(scratch.path(u"b.mov"_s))) });
+    test.model->add({ file(touched(scratch.path(u"a.mov"_s))), file(touched(scratch.path(u"b.mov"_s))),
+        file(touched(scratch.path(u"c.mov"_s))) });
     test.click(u"convertButton"_s);
-    QTRY_COMPARE_WITH_TIMEOUT(test.model->items()->at(0).status, u"Copying compatible video"_s, 20000);
+    const int side = std::min(AppModel::copyLanes(), 2);
+    const auto barsShown = [&] {
+        int shown = 0;
+        for (QQuickItem* row : test.rows())
+            shown += TestWindow::part(row, u"rowProgress"_s)->isVisible();
+        return shown;
+    };
+    QTRY_COMPARE_WITH_TIMEOUT(barsShown(), side, 20000);
+    for (int row = 0; row < side; ++row)
+        QTRY_COMPARE(test.model->items()->at(row).status, u"Copying compatible video"_s);
+    QTRY_COMPARE(childProcesses(::getpid(), "ffmpeg").size(), side);
 
     test.click(u"cancelButton"_s);
     QVERIFY(test.model->converter().isCancelled());
     QTRY_VERIFY_WITH_TIMEOUT(!test.model->running(), 20000);
 
-    QCOMPARE(test.model->items()->at(0).status, u"Cancelled"_s);
-    QCOMPARE(test.model->items()->at(1).status, u"Ready"_s);
+    for (int row = 0; row < 3; ++row)
+        QCOMPARE(test.model->items()->at(row).status, row < side ? u"Cancelled"_s : u"Ready"_s);
+    QCOMPARE(barsShown(), 0);
+    QTRY_COMPARE(childProcesses(::getpid(), "ffmpeg").size(), 0);
     QTRY_VERIFY(test.shown(u"convertButton"_s));
     QVERIFY(test.enabled(u"convertButton"_s));
-    QCOMPARE(scratch.files(), QStringList({ u"a.mov"_s, u"b.mov"_s })); // no output, hidden or not
+    // No output, hidden or not.
+    QCOMPARE(scratch.files(), QStringList({ u"a.mov"_s, u"b.mov"_s, u"c.mov"_s }));
 }
 
 void WindowTest::reachesControlsByKeyboard()
