@@ -177,7 +177,11 @@ MovieInfo Converter::inspect(const fs::path& input) const
     Inspection inspection {};
     std::optional<ChildProcess> child;
     {
+        // Checked where the child starts, as for ffmpeg: an inspection begun
+        // after cancel() would not be interrupted by it.
         const std::lock_guard guard(m_lock);
+        if (m_cancelled)
+            throw ConversionFailure(ConversionFailure::cancelled);
         // An absolute path keeps a name that starts with "-" or holds a colon
         // from being read as an option or a protocol.
         child.emplace(ffprobe,
