@@ -473,15 +473,25 @@ void ConverterToolsTest::cancelStopsHangingProbe()
     QCOMPARE(childProcesses(::getpid(), "sleep").size(), 0);
     QCOMPARE(scratch.files(), QStringList());
 
-    // A probe that fails by itself while the flag is set keeps its own message.
-    tools.writeProbe(u"{}"_s, 1);
-    QVERIFY_THROWS_EXCEPTION(ConversionFailure, converter.inspect(fsPath(tools.movie())));
-    try {
-        converter.inspect(fsPath(tools.movie()));
-    } catch (const ConversionFailure& failure) {
-        QCOMPARE(QString::fromUtf8(failure.what()),
-            u"Could not read a video track. Check that the MOV is complete and playable."_s);
-    }
+    // Until the next batch clears the mark no ffprobe starts, not even an
+    // inspection begun after the cancel, which cancel() could not have
+    // reached; then a probe that fails by itself keeps its own message.
+    const QString probed = tools.path(u"probed"_s);
+    tools.write(u"ffprobe"_s, u"touch '%1'\nexit 1"_s.arg(probed));
+    const auto inspectionFailure = [&] {
+        try {
+            converter.inspect(fsPath(tools.movie()));
+        } catch (const ConversionFailure& failure) {
+            return QString::fromUtf8(failure.what());
+        }
+        return QString();
+    };
+    QCOMPARE(inspectionFailure(), u"Cancelled"_s);
+    QVERIFY(!QFile::exists(probed));
+    converter.reset();
+    QCOMPARE(inspectionFailure(),
+        u"Could not read a video track. Check that the MOV is complete and playable."_s);
+    QVERIFY(QFile::exists(probed));
 }
 
 void ConverterToolsTest::refusesBeforeProbing_data()
