@@ -250,9 +250,11 @@ double threadSeconds(pid_t tid)
 // The processor seconds of each of this process's threads that are the
 // window's own (all but the batch's conversion and inspection workers), by
 // thread id, with the thread's name.
-std::map<pid_t, std::pair<std::string, double>> ownThreads()
+using ThreadTimes = std::map<pid_t, std::pair<std::string, double>>;
+
+ThreadTimes ownThreads()
 {
-    std::map<pid_t, std::pair<std::string, double>> threads;
+    ThreadTimes threads;
     DIR* tasks = opendir("/proc/self/task");
     while (dirent* entry = readdir(tasks)) {
         if (entry->d_name[0] == '.')
@@ -269,18 +271,17 @@ std::map<pid_t, std::pair<std::string, double>> ownThreads()
     return threads;
 }
 
-double ownThreadsSeconds()
+double totalSeconds(const ThreadTimes& threads)
 {
     double total = 0;
-    for (const auto& [tid, thread] : ownThreads())
+    for (const auto& [tid, thread] : threads)
         total += thread.second;
     return total;
 }
 
 // Which of the window's threads used the time between two snapshots, by
 // name, the busiest first: "name 0.123 s, ...".
-std::string busiestThreads(const std::map<pid_t, std::pair<std::string, double>>& before,
-    const std::map<pid_t, std::pair<std::string, double>>& after)
+std::string busiestThreads(const ThreadTimes& before, const ThreadTimes& after)
 {
     std::map<std::string, double> byName;
     for (const auto& [tid, thread] : after) {
@@ -324,9 +325,9 @@ int runBatchOnce(int argc, char* argv[])
         movies.append(QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()));
     opened.model->add(movies);
     idle(idleMilliseconds);
-    const double idleStart = ownThreadsSeconds();
+    const double idleStart = totalSeconds(ownThreads());
     idle(static_cast<int>(idleSeconds * 1000));
-    const double idleUsed = ownThreadsSeconds() - idleStart;
+    const double idleUsed = totalSeconds(ownThreads()) - idleStart;
 
     QQuickItem* convert = findItem(opened.window->contentItem(), u"convertButton"_s);
     if (!convert)
@@ -340,8 +341,7 @@ int runBatchOnce(int argc, char* argv[])
     QObject::connect(opened.window, &QQuickWindow::frameSwapped, opened.window, [&frames] {
         ++frames;
     }, Qt::DirectConnection);
-    const auto threadsBefore = ownThreads();
-    const double ownBefore = ownThreadsSeconds();
+    const ThreadTimes threadsBefore = ownThreads();
     const double processBefore = secondsOf(CLOCK_PROCESS_CPUTIME_ID);
     const double childrenBefore = childrenSeconds();
     QElapsedTimer clock;
@@ -355,11 +355,12 @@ int runBatchOnce(int argc, char* argv[])
             convert->width(), convert->height(), convert->isEnabled() ? "enabled" : "disabled");
     batch.exec();
     const double seconds = clock.nsecsElapsed() / 1e9;
-    const double own = ownThreadsSeconds() - ownBefore;
+    const ThreadTimes threadsAfter = ownThreads();
+    const double own = totalSeconds(threadsAfter) - totalSeconds(threadsBefore);
     const double workers = secondsOf(CLOCK_PROCESS_CPUTIME_ID) - processBefore - own;
     const double children = childrenSeconds() - childrenBefore;
     std::fprintf(stderr, "  %d frames in %.2f s; %s\n", frames.load(), seconds,
-        busiestThreads(threadsBefore, ownThreads()).c_str());
+        busiestThreads(threadsBefore, threadsAfter).c_str());
 
     for (const QueueItem& item : opened.model->items()->items()) {
         if (!item.hasOutput())

@@ -1,8 +1,9 @@
 // A small indeterminate activity indicator: a turning arc in the secondary
 // colour, drawn with a shape so it matches the dark window. It turns a step
 // at a time, on the window's beat, rather than with a continuous animation:
-// every step redraws the whole window, and at 60 frames a second that drawing
-// would cost more processor time than a batch of copies leaves to spare.
+// each step is a frame, and 60 frames a second would cost more processor time
+// than a batch of copies leaves to spare (a GPU renderer redraws the whole
+// window for each).
 import QtQuick
 import QtQuick.Shapes
 
