@@ -49,24 +49,39 @@ ListView {
     function showRow(row) {
         positionViewAtIndex(row, ListView.Contain)
     }
+    function waiting(row) {
+        const items = appModel.items
+        return items.data(items.index(row, 0), QueueListModel.StatusRole) === "Ready"
+    }
     function converting(row) {
         const items = appModel.items
         const index = items.index(row, 0)
-        return index.valid && items.data(index, QueueListModel.StatusRole) !== "Ready"
-            && !items.data(index, QueueListModel.FailedRole)
+        return index.valid && !waiting(row) && !items.data(index, QueueListModel.FailedRole)
             && items.data(index, QueueListModel.OutputRole).toString().length === 0
+    }
+    // The earliest row from `row` on that is converting, or -1. Rows start in
+    // queue order, so none past a waiting row is.
+    function earliestConverting(row) {
+        for (; row < count && !waiting(row); ++row) {
+            if (converting(row))
+                return row
+        }
+        return -1
     }
     Connections {
         target: root.appModel.items
 
         function onDataChanged(topLeft, bottomRight, roles) {
-            if (!root.appModel.running || (roles.length > 0 && roles.indexOf(QueueListModel.StatusRole) < 0))
+            // A stage change, or the end of a row (a failure's flag comes
+            // after its text).
+            const stages = [QueueListModel.StatusRole, QueueListModel.FailedRole, QueueListModel.OutputRole]
+            if (!root.appModel.running || (roles.length > 0 && !roles.some(role => stages.includes(role))))
                 return
-            for (let row = topLeft.row; row <= bottomRight.row; ++row) {
-                if (root.converting(row) && (row < root.keptRow || !root.converting(root.keptRow)))
-                    root.keptRow = row
-            }
-            if (root.keptRow >= 0 && root.converting(root.keptRow))
+            // The kept row may have ended while the next was already converting.
+            if (!root.converting(root.keptRow) || topLeft.row < root.keptRow)
+                root.keptRow = root.earliestConverting(
+                    root.keptRow < 0 ? topLeft.row : Math.min(root.keptRow, topLeft.row))
+            if (root.keptRow >= 0)
                 Qt.callLater(root.showRow, root.keptRow)
         }
     }
