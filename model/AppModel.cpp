@@ -1,5 +1,5 @@
 // Adding files, choosing the destination, output naming and the window's
-// direct changes. The batch run is in BatchRun.cpp.
+// direct changes.
 #include "AppModel.h"
 
 #include "Converter.h"
@@ -43,16 +43,14 @@ AppModel::AppModel(std::shared_ptr<FilePicker> picker, std::shared_ptr<Converter
     : QObject(parent)
     , m_picker(std::move(picker))
     , m_converter(converter ? std::move(converter) : std::make_shared<Converter>())
+    , m_batch(m_items, m_converter, [this](const QUrl& source) { return outputURL(source); })
 {
     connect(&m_items, &QueueList::countChanged, this, &AppModel::updateHasPending);
     connect(&m_items, &QueueList::outputCountChanged, this, &AppModel::updateHasPending);
+    connect(&m_batch, &BatchRun::runningChanged, this, &AppModel::runningChanged);
 }
 
-AppModel::~AppModel()
-{
-    m_converter->cancel();
-    m_workers.joinAll();
-}
+AppModel::~AppModel() = default;
 
 bool AppModel::hasPending() const
 {
@@ -105,13 +103,25 @@ QUrl AppModel::outputURL(const QUrl& source) const
     return QUrl::fromLocalFile(candidate);
 }
 
+void AppModel::start()
+{
+    if (m_batch.running())
+        return;
+    m_batch.start();
+    setNotice(QString());
+}
+
 void AppModel::remove(const QString& id)
 {
-    m_items.remove(QUuid::fromString(id));
+    const QUuid uuid = QUuid::fromString(id);
+    m_items.remove(uuid);
+    m_batch.forget(uuid);
 }
 
 void AppModel::clear()
 {
+    for (const QueueItem& item : m_items.items())
+        m_batch.forget(item.id);
     m_items.clear();
 }
 
@@ -123,14 +133,6 @@ void AppModel::resetDestination()
 void AppModel::cancel()
 {
     m_converter->cancel();
-}
-
-void AppModel::setRunning(bool running)
-{
-    if (m_running == running)
-        return;
-    m_running = running;
-    Q_EMIT runningChanged();
 }
 
 void AppModel::setNotice(const QString& notice)

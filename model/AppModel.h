@@ -2,16 +2,12 @@
 // line and the batch run that converts the queue.
 #pragma once
 
-#include "MovieInfo.h"
-#include "OutputReservation.h"
+#include "BatchRun.h"
 #include "QueueList.h"
-#include "WorkerThreads.h"
 
-#include <QHash>
 #include <QObject>
 #include <QString>
 #include <QUrl>
-#include <map>
 #include <memory>
 
 class Converter;
@@ -34,13 +30,15 @@ public:
     // new one looking in the fixed tool folders.
     explicit AppModel(std::shared_ptr<FilePicker> picker = {},
         std::shared_ptr<Converter> converter = {}, QObject* parent = nullptr);
-    // Cancels the running conversions and inspections and waits for them, so
-    // no ffmpeg or temporary file outlives the window.
+    // Its batch cancels the running conversions and inspections and waits
+    // for them, so no ffmpeg or temporary file outlives the window.
     ~AppModel() override;
 
     QueueList* items() { return &m_items; }
     const QueueList* items() const { return &m_items; }
-    bool running() const { return m_running; }
+    BatchRun* batch() { return &m_batch; }
+    const BatchRun* batch() const { return &m_batch; }
+    bool running() const { return m_batch.running(); }
     QUrl destination() const { return m_destination; } // empty: beside each source
     QString destinationPath() const { return m_destination.toLocalFile(); }
     QString notice() const { return m_notice; } // null: no notice
@@ -57,13 +55,8 @@ public:
     // Trip-2.mp4, ... in the destination or beside the source. A name that a
     // running conversion of any window aims at is taken.
     Q_INVOKABLE QUrl outputURL(const QUrl& source) const;
-    // Starts converting every item without an MP4, in queue order: movies
-    // whose video is copied side by side (one per processor, at most four),
-    // a movie that must be encoded alone. The next movies are inspected while
-    // earlier ones convert.
+    // Clears the notice and starts the batch (see BatchRun::start()).
     Q_INVOKABLE void start();
-    // How many copies a batch runs at once on this machine.
-    static int copyLanes();
 
     // The window's direct changes.
     Q_INVOKABLE void remove(const QString& id);
@@ -78,48 +71,17 @@ Q_SIGNALS:
     void hasPendingChanged();
 
 private:
-    void setRunning(bool running);
     void setNotice(const QString& notice);
     void setDestination(const QUrl& destination);
     void updateHasPending();
-    // A movie of the batch between its inspection ahead and its turn.
-    struct Inspection
-    {
-        bool done = false;
-        MovieInfo info;
-        bool failed = false;
-        QString failure;
-    };
-    // A movie being converted.
-    struct Conversion
-    {
-        bool encodes = false;
-        OutputReservation target;
-    };
-
-    void advance();
-    void inspectAhead();
-    void beginTurn(int row);
-    void startConversion(const QUuid& id, int row, const MovieInfo& info, bool encodes);
-    void finishItem(const QUuid& id, const QUrl& output, const QString& failure, bool failed);
-    bool encodeRunning() const;
-    void endBatch();
 
     QueueList m_items;
-    bool m_running = false;
     QUrl m_destination;
     QString m_notice;
     bool m_hasPending = false;
     std::shared_ptr<FilePicker> m_picker;
     std::shared_ptr<Converter> m_converter;
-
-    QList<QUuid> m_batch; // ids taken when the batch started, in queue order
-    qsizetype m_nextInBatch = 0; // the next to start
-    qsizetype m_nextToInspect = 0; // the next to inspect ahead
-    QHash<QUuid, Inspection> m_inspections; // inspected or being inspected, not started
-    int m_inspecting = 0; // inspections running
-    std::map<QUuid, Conversion> m_conversions; // running, each holding its target name
-    const int m_lanes = copyLanes();
-    // Declared last, so it is joined before the reservations above go.
-    WorkerThreads m_workers;
+    // Declared last: it stops its conversions, which write into the queue,
+    // before the queue goes.
+    BatchRun m_batch;
 };

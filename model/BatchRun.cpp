@@ -5,9 +5,11 @@
 // core. Each movie is inspected ahead of its turn, so a free lane is taken
 // at once. Workers only touch the converter and post every report and
 // outcome back to this object's thread, in order.
-#include "AppModel.h"
+#include "BatchRun.h"
 
+#include "ConversionFailure.h"
 #include "Converter.h"
+#include "QueueList.h"
 
 #include <QFile>
 #include <algorithm>
@@ -28,7 +30,22 @@ std::string localPath(const QUrl& url)
 
 } // namespace
 
-int AppModel::copyLanes()
+BatchRun::BatchRun(QueueList& items, std::shared_ptr<Converter> converter, OutputNaming naming,
+    QObject* parent)
+    : QObject(parent)
+    , m_items(items)
+    , m_converter(std::move(converter))
+    , m_naming(std::move(naming))
+{
+}
+
+BatchRun::~BatchRun()
+{
+    m_converter->cancel();
+    m_workers.joinAll();
+}
+
+int BatchRun::copyLanes()
 {
     // Online processors, and no more than this process may run on.
     long processors = ::sysconf(_SC_NPROCESSORS_ONLN);
@@ -38,26 +55,37 @@ int AppModel::copyLanes()
     return static_cast<int>(std::clamp<long>(processors, 1, maximumCopyLanes));
 }
 
-void AppModel::start()
+void BatchRun::start()
 {
     if (m_running)
         return;
     m_converter->reset();
-    setRunning(true);
-    setNotice(QString());
     m_batch.clear();
+    m_stages.clear();
     for (const QueueItem& item : m_items.items()) {
-        if (!item.hasOutput())
+        if (!item.hasOutput()) {
             m_batch.append(item.id);
+            m_stages.insert(item.id, Stage::Waiting);
+        }
     }
+    m_converted = m_failed = m_forgotten = 0;
+    m_sawCancel = false;
     m_nextInBatch = 0;
     m_nextToInspect = 0;
-    QMetaObject::invokeMethod(this, &AppModel::advance, Qt::QueuedConnection);
+    setRunning(true);
+    Q_EMIT started();
+    QMetaObject::invokeMethod(this, &BatchRun::advance, Qt::QueuedConnection);
+}
+
+void BatchRun::forget(const QUuid& id)
+{
+    if (m_running)
+        settle(id, Stage::Forgotten);
 }
 
 // Starts what may start now, in queue order, and ends the batch once nothing
 // is left to start and nothing runs. Called whenever a job of the batch ends.
-void AppModel::advance()
+void BatchRun::advance()
 {
     const bool cancelled = m_converter->isCancelled();
     while (!cancelled && m_nextInBatch < m_batch.size()) {
@@ -65,6 +93,7 @@ void AppModel::advance()
         const int row = m_items.rowOf(id);
         if (row < 0) { // removed meanwhile: skipped
             m_inspections.remove(id);
+            settle(id, Stage::Forgotten);
             ++m_nextInBatch;
             continue;
         }
@@ -98,7 +127,7 @@ void AppModel::advance()
 }
 
 // Keeps up to one inspected movie per lane waiting for its turn.
-void AppModel::inspectAhead()
+void BatchRun::inspectAhead()
 {
     while (m_nextToInspect < m_batch.size() && m_nextToInspect - m_nextInBatch < m_lanes) {
         const QUuid id = m_batch.at(m_nextToInspect++);
@@ -133,22 +162,23 @@ void AppModel::inspectAhead()
     }
 }
 
-void AppModel::beginTurn(int row)
+void BatchRun::beginTurn(int row)
 {
     m_items.setStatus(row, u"Reading video…"_s);
     m_items.setFailed(row, false);
     m_items.setProgress(row, 0);
 }
 
-void AppModel::startConversion(const QUuid& id, int row, const MovieInfo& info, bool encodes)
+void BatchRun::startConversion(const QUuid& id, int row, const MovieInfo& info, bool encodes)
 {
     // Chosen and taken in one step on this thread, so no other row of any
     // window can be given the same name before this conversion ends.
-    const QUrl output = outputURL(m_items.at(row).url);
-    Conversion conversion { encodes, OutputReservation(output.toLocalFile()) };
+    const QUrl output = m_naming(m_items.at(row).url);
+    Conversion conversion { encodes, OutputReservation(output.toLocalFile()), 0 };
     const std::string source = localPath(m_items.at(row).url);
     beginTurn(row);
     m_conversions.emplace(id, std::move(conversion));
+    m_stages[id] = Stage::Running;
 
     m_workers.start("bramble-convert",
         [this, converter = m_converter, id, source, info, output](WorkerThreads::Id thread) {
@@ -156,11 +186,7 @@ void AppModel::startConversion(const QUuid& id, int row, const MovieInfo& info, 
                 QMetaObject::invokeMethod(
                     this,
                     [this, id, fraction, stage = QString::fromStdString(stage)] {
-                        const int row = m_items.rowOf(id);
-                        if (row < 0)
-                            return;
-                        m_items.setProgress(row, fraction);
-                        m_items.setStatus(row, stage);
+                        reportProgress(id, fraction, stage);
                     },
                     Qt::QueuedConnection);
             };
@@ -184,12 +210,29 @@ void AppModel::startConversion(const QUuid& id, int row, const MovieInfo& info, 
         });
 }
 
-void AppModel::finishItem(const QUuid& id, const QUrl& output, const QString& failure, bool failed)
+void BatchRun::reportProgress(const QUuid& id, double fraction, const QString& stage)
 {
     const int row = m_items.rowOf(id);
     if (row < 0)
         return;
+    const auto running = m_conversions.find(id);
+    if (running != m_conversions.end())
+        running->second.fraction = std::clamp(fraction, 0.0, 1.0);
+    m_items.setProgress(row, fraction);
+    m_items.setStatus(row, stage);
+    Q_EMIT progressed();
+}
+
+void BatchRun::finishItem(const QUuid& id, const QUrl& output, const QString& failure, bool failed)
+{
+    const int row = m_items.rowOf(id);
+    if (row < 0) {
+        settle(id, Stage::Forgotten);
+        return;
+    }
     if (failed) {
+        if (failure == QLatin1String(ConversionFailure::cancelled))
+            m_sawCancel = true;
         m_items.setStatus(row, failure);
         m_items.setFailed(row, true);
     } else {
@@ -197,18 +240,70 @@ void AppModel::finishItem(const QUuid& id, const QUrl& output, const QString& fa
         m_items.setStatus(row, u"Done"_s);
         m_items.setProgress(row, 1);
     }
+    settle(id, failed ? Stage::Failed : Stage::Converted);
 }
 
-bool AppModel::encodeRunning() const
+// Counts a movie once, when it first leaves the waiting or running stage.
+void BatchRun::settle(const QUuid& id, Stage stage)
+{
+    const auto found = m_stages.find(id);
+    if (found == m_stages.end() || (*found != Stage::Waiting && *found != Stage::Running))
+        return;
+    *found = stage;
+    if (stage == Stage::Converted)
+        ++m_converted;
+    else if (stage == Stage::Failed)
+        ++m_failed;
+    else if (stage == Stage::Forgotten)
+        ++m_forgotten;
+    Q_EMIT progressed();
+}
+
+double BatchRun::fraction() const
+{
+    if (m_batch.isEmpty())
+        return 0;
+    double done = finished() + m_forgotten; // a movie gone from the queue is no longer waited for
+    for (const auto& [id, conversion] : m_conversions) {
+        if (m_stages.value(id) == Stage::Running)
+            done += conversion.fraction;
+    }
+    return done / m_batch.size();
+}
+
+BatchRun::Outcome BatchRun::outcome() const
+{
+    Outcome result;
+    result.converted = m_converted;
+    result.failed = m_failed;
+    // A movie that never had its turn was held back by a cancellation.
+    result.cancelled = m_sawCancel || finished() + m_forgotten < taken();
+    if (m_batch.size() == 1) {
+        const int row = m_items.rowOf(m_batch.constFirst());
+        if (row >= 0)
+            result.onlyName = m_items.at(row).url.fileName();
+    }
+    return result;
+}
+
+bool BatchRun::encodeRunning() const
 {
     return std::any_of(m_conversions.begin(), m_conversions.end(),
         [](const auto& running) { return running.second.encodes; });
 }
 
-void AppModel::endBatch()
+void BatchRun::endBatch()
 {
-    m_batch.clear();
     m_inspections.clear();
     m_nextInBatch = m_nextToInspect = 0;
     setRunning(false);
+    Q_EMIT ended(outcome());
+}
+
+void BatchRun::setRunning(bool running)
+{
+    if (m_running == running)
+        return;
+    m_running = running;
+    Q_EMIT runningChanged();
 }

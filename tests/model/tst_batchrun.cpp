@@ -15,6 +15,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <csignal>
 #include <unistd.h>
 
@@ -226,8 +227,18 @@ void BatchRunTest::continuesAfterFailure()
     for (const QString& name : { u"first.mov"_s, u"second.mov"_s, u"third.mov"_s, u"fourth.mov"_s })
         inputs.append(file(tools.movie(name)));
     model.add(inputs);
+    // What the batch publishes of itself, as each report comes.
+    const BatchRun* batch = model.batch();
+    QList<double> fractions;
+    QList<int> finished;
+    connect(batch, &BatchRun::progressed, this, [&] {
+        fractions.append(batch->fraction());
+        finished.append(batch->finished());
+    });
+    QSignalSpy ended(batch, &BatchRun::ended);
 
     model.start();
+    QCOMPARE(batch->taken(), 4);
     waitForBatch(model);
 
     QCOMPARE(item(model, 0).status, u"Done"_s);
@@ -240,12 +251,27 @@ void BatchRunTest::continuesAfterFailure()
     QCOMPARE(item(model, 2).progress, 0.0);
     QCOMPARE(item(model, 3).status, u"Done"_s);
     QVERIFY(model.hasPending());
+    QCOMPARE(finished.constLast(), 4);
+    QCOMPARE(batch->failed(), 2);
+    QCOMPARE(batch->left(), 0);
+    QCOMPARE(fractions.constLast(), 1.0);
+    QVERIFY(std::is_sorted(fractions.cbegin(), fractions.cend()));
+    QVERIFY(std::is_sorted(finished.cbegin(), finished.cend()));
+    QCOMPARE(ended.size(), 1);
+    const auto outcome = ended.constFirst().constFirst().value<BatchRun::Outcome>();
+    QCOMPARE(outcome.converted, 2);
+    QCOMPARE(outcome.failed, 2);
+    QVERIFY(!outcome.cancelled);
 
     // A second batch leaves done items alone and tries the failed ones again.
     QSignalSpy started(model.items(), &QAbstractItemModel::dataChanged);
     tools.write(u"ffprobe"_s, u"printf '%1'"_s.arg(videoReport(u"h264"_s, u"yuv420p"_s, u""_s, u"2"_s)));
     model.start();
+    QCOMPARE(batch->taken(), 2);
+    QCOMPARE(batch->finished(), 0);
     waitForBatch(model);
+    QCOMPARE(batch->finished(), 2);
+    QCOMPARE(batch->failed(), 1);
     QCOMPARE(item(model, 0).output, file(tools.path(u"first.mp4"_s)));
     QCOMPARE(item(model, 1).status, u"Done"_s);
     QCOMPARE(item(model, 1).output, file(tools.path(u"second.mp4"_s)));
@@ -325,6 +351,8 @@ void BatchRunTest::cancelsBetweenItems()
     QVERIFY(item(model, 1).progress > 0); // kept where it stopped
     QCOMPARE(item(model, 2).status, u"Ready"_s);
     QCOMPARE(item(model, 2).progress, 0.0);
+    QVERIFY(model.batch()->outcome().cancelled);
+    QCOMPARE(model.batch()->left(), 1);
     QVERIFY(model.converter().isCancelled()); // until the next start
     QCOMPARE(QDir(scratch.folder()).entryList(QDir::Files | QDir::Hidden).filter(u".mp4"_s),
         QStringList { u"first.mp4"_s });
@@ -376,7 +404,7 @@ void BatchRunTest::reportsProgressAsSingleRowChanges()
 
 void BatchRunTest::copiesSideBySideInQueueOrder()
 {
-    if (AppModel::copyLanes() < 2)
+    if (BatchRun::copyLanes() < 2)
         QSKIP("one processor: copies run one at a time");
     const Scratch scratch;
     for (const QString& folder : { u"A"_s, u"B"_s, u"Out"_s })
@@ -398,7 +426,7 @@ void BatchRunTest::copiesSideBySideInQueueOrder()
 
     QCOMPARE(overlaps.turns, QList<int>({ 0, 1, 2, 3 }));
     QVERIFY2(overlaps.mostAtOnce >= 2, "copies ran one at a time");
-    QVERIFY(overlaps.mostAtOnce <= AppModel::copyLanes());
+    QVERIFY(overlaps.mostAtOnce <= BatchRun::copyLanes());
     QVERIFY2(overlaps.mostFfmpegs >= 2, "never saw two ffmpegs at once");
     // The two Trips start together: names go in queue order, never the same.
     const QStringList outputs { u"Trip.mp4"_s, u"Trip-2.mp4"_s, u"Beach.mp4"_s, u"Hike.mp4"_s };
@@ -496,7 +524,7 @@ void BatchRunTest::cancelStopsEveryParallelCopy()
 {
     const Scratch scratch;
     AppModel model;
-    const int lanes = AppModel::copyLanes();
+    const int lanes = BatchRun::copyLanes();
     const int count = lanes + 2;
     for (int i = 0; i < count; ++i) {
         const QString source = scratch.path(u"clip-%1.mov"_s.arg(i));

@@ -637,7 +637,7 @@ void WindowTest::cancelsFromWindow()
     test.model->add({ file(touched(scratch.path(u"a.mov"_s))), file(touched(scratch.path(u"b.mov"_s))),
         file(touched(scratch.path(u"c.mov"_s))) });
     test.click(u"convertButton"_s);
-    const int side = std::min(AppModel::copyLanes(), 2);
+    const int side = std::min(BatchRun::copyLanes(), 2);
     const auto barsShown = [&] {
         int shown = 0;
         for (QQuickItem* row : test.rows())
