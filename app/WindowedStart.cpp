@@ -53,7 +53,7 @@ int bramblecrestRunWindowed(int argc, char* argv[])
     QObject::connect(&windows, &WindowSet::allClosed, &application, &QCoreApplication::quit,
         Qt::QueuedConnection);
     // One instance per session: a second start gives its files to the first.
-    if (!ApplicationService::publish(&windows) && ApplicationService::handOver(launch))
+    if (!ApplicationService::publish(&windows, &windows) && ApplicationService::handOver(launch))
         return 0;
     if (launch.urls.isEmpty())
         windows.openWindow();

@@ -1,8 +1,8 @@
-// The freedesktop Application interface over the window set.
+// The freedesktop Application interface over the application's windows.
 #include "ApplicationService.h"
 
+#include "ApplicationWindows.h"
 #include "LaunchRequest.h"
-#include "WindowSet.h"
 
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
@@ -18,19 +18,19 @@ constexpr int handOverTimeout = 10'000;
 
 } // namespace
 
-ApplicationService::ApplicationService(WindowSet* windows)
-    : QDBusAbstractAdaptor(windows), m_windows(windows)
+ApplicationService::ApplicationService(QObject* host, ApplicationWindows* windows)
+    : QDBusAbstractAdaptor(host), m_windows(windows)
 {
 }
 
-bool ApplicationService::publish(WindowSet* windows, QDBusConnection bus)
+bool ApplicationService::publish(QObject* host, ApplicationWindows* windows, QDBusConnection bus)
 {
-    if (!bus.isConnected() || windows->findChild<ApplicationService*>())
+    if (!bus.isConnected() || host->findChild<ApplicationService*>())
         return false;
     if (!bus.registerService(applicationId))
         return false; // another instance serves it
-    auto* service = new ApplicationService(windows);
-    if (!bus.registerObject(objectPath, windows, QDBusConnection::ExportAdaptors)) {
+    auto* service = new ApplicationService(host, windows);
+    if (!bus.registerObject(objectPath, host, QDBusConnection::ExportAdaptors)) {
         delete service;
         bus.unregisterService(applicationId);
         return false;
@@ -57,9 +57,7 @@ bool ApplicationService::handOver(const LaunchRequest& launch, QDBusConnection b
 
 void ApplicationService::Activate(const QVariantMap& platformData)
 {
-    if (m_windows->count() == 0)
-        m_windows->openWindow();
-    m_windows->raiseFrontmost(platformData);
+    m_windows->activate(platformData);
 }
 
 void ApplicationService::Open(const QStringList& uris, const QVariantMap& platformData)

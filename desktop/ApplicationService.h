@@ -7,7 +7,7 @@
 #include <QStringList>
 #include <QVariantMap>
 
-class WindowSet;
+class ApplicationWindows;
 struct LaunchRequest;
 
 class ApplicationService : public QDBusAbstractAdaptor
@@ -19,10 +19,11 @@ public:
     static inline const QString applicationId = QStringLiteral("org.bramblecrest.Bramblecrest");
     static inline const QString objectPath = QStringLiteral("/org/bramblecrest/Bramblecrest");
 
-    // Serves the interface for `windows` under the application id. Returns
-    // false, and changes nothing, when the bus is missing, the name is taken
-    // or `windows` is served already.
-    static bool publish(WindowSet* windows, QDBusConnection bus = QDBusConnection::sessionBus());
+    // Serves the interface for `windows` under the application id, as an
+    // adaptor of `host`. Returns false, and changes nothing, when the bus is
+    // missing, the name is taken or `host` serves it already.
+    static bool publish(QObject* host, ApplicationWindows* windows,
+        QDBusConnection bus = QDBusConnection::sessionBus());
     // Gives a launch to the instance that serves the application id on `bus`:
     // its files with Open, or Activate when there are none, with the
     // launcher's platform data. True once that instance has taken it.
@@ -35,7 +36,7 @@ public Q_SLOTS:
     void ActivateAction(const QString& action, const QVariantList& parameter, const QVariantMap& platformData);
 
 private:
-    explicit ApplicationService(WindowSet* windows);
+    ApplicationService(QObject* host, ApplicationWindows* windows);
 
-    WindowSet* m_windows;
+    ApplicationWindows* m_windows;
 };

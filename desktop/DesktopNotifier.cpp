@@ -1,7 +1,7 @@
-// org.freedesktop.Notifications: Notify for a batch that ended on its own
-// while no window of the application was active; none for a cancelled batch,
-// which the user just saw to.
-#include "BatchNotifier.h"
+// org.freedesktop.Notifications: Notify with the summed outcome; none for a
+// cancelled one, which the user just saw to. Its default action, "Show",
+// brings the application forward.
+#include "DesktopNotifier.h"
 
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
@@ -18,25 +18,15 @@ constexpr int replyTimeout = 500; // ms; a slow notification server holds up not
 
 } // namespace
 
-BatchNotifier::BatchNotifier(BatchTracker* batch, QWindow* window, ActiveTest anyWindowActive,
-    const QDBusConnection& session, QObject* parent)
-    : QObject(parent)
-    , m_window(window)
-    , m_anyWindowActive(std::move(anyWindowActive))
+DesktopNotifier::DesktopNotifier(const QDBusConnection& session, QObject* parent)
+    : CompletionNotifier(parent)
     , m_session(session)
 {
-    connect(batch, &BatchTracker::finished, this, &BatchNotifier::notify);
     m_session.connect(QString(), notificationsPath, notificationsInterface, u"ActionInvoked"_s, this,
         SLOT(onActionInvoked(uint, QString)));
 }
 
-BatchNotifier::BatchNotifier(BatchTracker* batch, QWindow* window, ActiveTest anyWindowActive,
-    QObject* parent)
-    : BatchNotifier(batch, window, std::move(anyWindowActive), QDBusConnection::sessionBus(), parent)
-{
-}
-
-QString BatchNotifier::body(const BatchTracker::Outcome& outcome)
+QString DesktopNotifier::body(const BatchRun::Outcome& outcome)
 {
     if (!outcome.onlyName.isEmpty()) {
         return outcome.failed ? u"%1 could not be converted"_s.arg(outcome.onlyName)
@@ -47,12 +37,9 @@ QString BatchNotifier::body(const BatchTracker::Outcome& outcome)
     return u"%1 converted, %2 failed"_s.arg(outcome.converted).arg(outcome.failed);
 }
 
-void BatchNotifier::notify(const BatchTracker::Outcome& outcome)
+void DesktopNotifier::notify(const BatchRun::Outcome& outcome)
 {
     if (outcome.cancelled || outcome.converted + outcome.failed == 0 || !m_session.isConnected())
-        return;
-    // The user who looks at a window sees the batch end there.
-    if (m_anyWindowActive && m_anyWindowActive())
         return;
     QDBusMessage call = QDBusMessage::createMethodCall(
         notificationsService, notificationsPath, notificationsInterface, u"Notify"_s);
@@ -68,11 +55,9 @@ void BatchNotifier::notify(const BatchTracker::Outcome& outcome)
     });
 }
 
-void BatchNotifier::onActionInvoked(uint id, const QString& action)
+void DesktopNotifier::onActionInvoked(uint id, const QString& action)
 {
-    if (id == 0 || id != m_shown || action != u"default"_s || !m_window)
+    if (id == 0 || id != m_shown || action != u"default"_s)
         return;
-    m_window->show();
-    m_window->raise();
-    m_window->requestActivate();
+    Q_EMIT clicked();
 }

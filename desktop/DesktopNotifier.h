@@ -1,40 +1,27 @@
-// Tells the user, with a desktop notification, that a batch has finished
-// while they were working elsewhere; its default action raises the window.
+// Tells the user, with a desktop notification, that the application's
+// batches have finished while they were working elsewhere.
 #pragma once
 
+#include "DesktopServices.h"
+
 #include <QDBusConnection>
-#include <QObject>
-#include <QPointer>
-#include <QWindow>
-#include <functional>
 
-#include "BatchTracker.h"
-
-class BatchNotifier : public QObject
+class DesktopNotifier : public CompletionNotifier
 {
     Q_OBJECT
 
 public:
-    // True while one of the application's windows is active (or one of its
-    // dialogs is): then the user sees the batch end without a notification.
-    using ActiveTest = std::function<bool()>;
-
-    // `window` is raised when the notification is clicked.
-    BatchNotifier(BatchTracker* batch, QWindow* window, ActiveTest anyWindowActive,
-        const QDBusConnection& session, QObject* parent = nullptr);
-    BatchNotifier(BatchTracker* batch, QWindow* window, ActiveTest anyWindowActive,
+    explicit DesktopNotifier(const QDBusConnection& session = QDBusConnection::sessionBus(),
         QObject* parent = nullptr);
 
-    static QString body(const BatchTracker::Outcome& outcome);
+    void notify(const BatchRun::Outcome& outcome) override;
+
+    static QString body(const BatchRun::Outcome& outcome);
 
 private Q_SLOTS:
     void onActionInvoked(uint id, const QString& action);
 
 private:
-    void notify(const BatchTracker::Outcome& outcome);
-
-    QPointer<QWindow> m_window;
-    ActiveTest m_anyWindowActive;
     QDBusConnection m_session;
     uint m_shown = 0; // the id of the notification on screen, 0 when none
 };

@@ -4,13 +4,10 @@
 #include <QDBusConnection>
 #include <QObject>
 #include <QUrl>
-#include <QtQml/qqml.h>
 
 class FileRevealer : public QObject
 {
     Q_OBJECT
-    QML_ELEMENT
-    QML_SINGLETON
 
 public:
     explicit FileRevealer(QObject* parent = nullptr);

@@ -1,16 +1,13 @@
 // Update(app_uri, properties) goes out as a broadcast signal: a dock that
 // shows it listens on the session bus, and nothing answers.
-#include "LauncherProgress.h"
-
-#include "BatchTracker.h"
+#include "LauncherEntry.h"
 
 #include <QDBusMessage>
 
 using namespace Qt::StringLiterals;
 
-LauncherProgress::LauncherProgress(BatchTracker* batch, const QDBusConnection& session, QObject* parent)
+LauncherEntry::LauncherEntry(const QDBusConnection& session, QObject* parent)
     : QObject(parent)
-    , m_batch(batch)
     , m_session(session)
 {
     m_throttle.setInterval(interval);
@@ -18,39 +15,33 @@ LauncherProgress::LauncherProgress(BatchTracker* batch, const QDBusConnection& s
     // A report held back goes out when the interval ends, and starts the
     // next interval: without that, the next report would go out at once.
     connect(&m_throttle, &QTimer::timeout, this, [this] {
-        if (std::exchange(m_pending, false) && m_batch->running()) {
-            update(true);
+        if (std::exchange(m_pending, false)) {
+            send(true);
             m_throttle.start();
         }
     });
-    connect(batch, &BatchTracker::started, this, [this] {
-        update(true);
-        m_throttle.start();
-    });
-    connect(batch, &BatchTracker::progressed, this, &LauncherProgress::schedule);
-    connect(batch, &BatchTracker::finished, this, [this] {
-        m_throttle.stop();
-        m_pending = false;
-        update(false);
-    });
 }
 
-LauncherProgress::LauncherProgress(BatchTracker* batch, QObject* parent)
-    : LauncherProgress(batch, QDBusConnection::sessionBus(), parent)
+void LauncherEntry::show(double fraction, int left)
 {
-}
-
-void LauncherProgress::schedule()
-{
+    m_fraction = fraction;
+    m_left = left;
     if (m_throttle.isActive()) {
         m_pending = true;
         return;
     }
-    update(true);
+    send(true);
     m_throttle.start();
 }
 
-void LauncherProgress::update(bool visible)
+void LauncherEntry::hide()
+{
+    m_throttle.stop();
+    m_pending = false;
+    send(false);
+}
+
+void LauncherEntry::send(bool visible)
 {
     if (!m_session.isConnected())
         return;
@@ -58,9 +49,9 @@ void LauncherProgress::update(bool visible)
         u"com.canonical.Unity.LauncherEntry"_s, u"Update"_s);
     signal.setArguments({ applicationUri,
         QVariantMap {
-            { u"progress"_s, visible ? m_batch->fraction() : 0.0 },
+            { u"progress"_s, visible ? m_fraction : 0.0 },
             { u"progress-visible"_s, visible },
-            { u"count"_s, qint64(visible ? m_batch->left() : 0) },
+            { u"count"_s, qint64(visible ? m_left : 0) },
             { u"count-visible"_s, visible },
         } });
     m_session.send(signal);

@@ -1,21 +1,24 @@
-// The batch's progress on the taskbar or dock entry of the application,
+// The batches' progress on the taskbar or dock entry of the application,
 // through the com.canonical.Unity.LauncherEntry signal that KDE Plasma's task
 // manager and the common GNOME docks show.
 #pragma once
+
+#include "DesktopServices.h"
 
 #include <QDBusConnection>
 #include <QObject>
 #include <QTimer>
 
-class BatchTracker;
-
-class LauncherProgress : public QObject
+class LauncherEntry : public QObject, public TaskbarProgress
 {
     Q_OBJECT
 
 public:
-    LauncherProgress(BatchTracker* batch, const QDBusConnection& session, QObject* parent = nullptr);
-    explicit LauncherProgress(BatchTracker* batch, QObject* parent = nullptr);
+    explicit LauncherEntry(const QDBusConnection& session = QDBusConnection::sessionBus(),
+        QObject* parent = nullptr);
+
+    void show(double fraction, int left) override;
+    void hide() override;
 
     static inline const QString applicationUri
         = QStringLiteral("application://org.bramblecrest.Bramblecrest.desktop");
@@ -23,11 +26,11 @@ public:
     static constexpr int interval = 250; // ms between updates, at most
 
 private:
-    void schedule();
-    void update(bool visible);
+    void send(bool visible);
 
-    BatchTracker* m_batch;
     QDBusConnection m_session;
     QTimer m_throttle;
-    bool m_pending = false;
+    bool m_pending = false; // a report held back until the interval ends
+    double m_fraction = 0;
+    int m_left = 0;
 };

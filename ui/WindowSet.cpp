@@ -2,11 +2,7 @@
 #include "WindowSet.h"
 
 #include "AppModel.h"
-#include "BatchNotifier.h"
-#include "BatchTracker.h"
 #include "LaunchFeedback.h"
-#include "LauncherProgress.h"
-#include "SleepInhibitor.h"
 
 #include <QGuiApplication>
 #include <algorithm>
@@ -17,16 +13,32 @@
 using namespace Qt::StringLiterals;
 
 WindowSet::WindowSet(QQmlEngine& engine, PickerFactory pickers, QObject* parent)
+    : WindowSet(engine, std::move(pickers), DesktopServices::onTheDesktop(), parent)
+{
+}
+
+WindowSet::WindowSet(
+    QQmlEngine& engine, PickerFactory pickers, DesktopServices services, QObject* parent)
     : QObject(parent)
     , m_engine(engine)
     , m_component(&engine, QUrl(u"qrc:/Bramblecrest/MainWindow.qml"_s))
     , m_pickers(std::move(pickers))
+    , m_batches(std::move(services), [this] { return anyWindowActive(); })
 {
     if (m_component.isError())
         qFatal("%s", qPrintable(m_component.errorString()));
     chooseRenderer();
     // Qt.quit() (Ctrl+Q) reaches the engine only; nothing else listens there.
     connect(&engine, &QQmlEngine::quit, this, &WindowSet::closeAll);
+    // A click on the notification of the batches' end brings back the
+    // window the user worked in last.
+    connect(&m_batches, &ApplicationBatches::notificationClicked, this, [this] {
+        if (QQuickWindow* window = frontmost()) {
+            window->show();
+            window->raise();
+            window->requestActivate();
+        }
+    });
 }
 
 void WindowSet::chooseRenderer()
@@ -63,14 +75,7 @@ QQuickWindow* WindowSet::openWindow()
         qFatal("MainWindow.qml did not make a window: %s", qPrintable(m_component.errorString()));
     QQmlEngine::setObjectOwnership(window, QQmlEngine::CppOwnership);
     m_windows.append({ window, window, model });
-    // What a batch shows outside the window; each goes with its model.
-    new SleepInhibitor(model, model);
-    auto* batch = new BatchTracker(model, model);
-    new LauncherProgress(batch, model);
-    new BatchNotifier(batch, window, [this] {
-        return std::any_of(m_windows.cbegin(), m_windows.cend(),
-            [](const Entry& entry) { return entry.window && entry.window->isActive(); });
-    }, model);
+    m_batches.follow(model->batch());
 
     connect(window, &QQuickWindow::activeChanged, this, [this, window] {
         if (window->isActive())
@@ -134,15 +139,22 @@ void WindowSet::open(const QList<QUrl>& urls, const QVariantMap& platformData)
     raiseFrontmost(platformData);
 }
 
+void WindowSet::activate(const QVariantMap& platformData)
+{
+    if (m_windows.isEmpty())
+        openWindow();
+    raiseFrontmost(platformData);
+}
+
 void WindowSet::raiseFrontmost(const QVariantMap& platformData)
 {
-    LaunchFeedback::activate(frontmost(), platformData, [this] {
-        for (const Entry& entry : std::as_const(m_windows)) {
-            if (entry.model->running())
-                return true;
-        }
-        return false;
-    });
+    LaunchFeedback::activate(frontmost(), platformData, [this] { return m_batches.busy(); });
+}
+
+bool WindowSet::anyWindowActive() const
+{
+    return std::any_of(m_windows.cbegin(), m_windows.cend(),
+        [](const Entry& entry) { return entry.window && entry.window->isActive(); });
 }
 
 void WindowSet::bringToFront(QQuickWindow* window)

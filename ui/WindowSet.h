@@ -1,5 +1,9 @@
-// The application's windows: each with its own view, model and converter.
+// The application's windows: each with its own view, model and converter,
+// and the desktop's view of all their batches together.
 #pragma once
+
+#include "ApplicationBatches.h"
+#include "ApplicationWindows.h"
 
 #include <QList>
 #include <QObject>
@@ -15,7 +19,7 @@ class FilePicker;
 class QQmlEngine;
 class QQuickWindow;
 
-class WindowSet : public QObject
+class WindowSet : public QObject, public ApplicationWindows
 {
     Q_OBJECT
 
@@ -23,8 +27,11 @@ public:
     using PickerFactory = std::function<std::shared_ptr<FilePicker>()>;
 
     // Windows get file pickers from `pickers`: real dialogs in the
-    // application, fakes in tests.
+    // application, fakes in tests. Their batches are shown through
+    // `services`, by default the desktop's own.
     WindowSet(QQmlEngine& engine, PickerFactory pickers, QObject* parent = nullptr);
+    WindowSet(QQmlEngine& engine, PickerFactory pickers, DesktopServices services,
+        QObject* parent = nullptr);
     // Closes every window; each model stops its conversion first.
     ~WindowSet() override;
 
@@ -40,11 +47,14 @@ public:
     // recently active), or null when there is none.
     QQuickWindow* frontmost() const;
     AppModel* modelOf(QQuickWindow* window) const;
+    const ApplicationBatches& batches() const { return m_batches; }
 
     // Hands each URL to the frontmost window's model, one URL per add, and
     // raises that window. Opens a window when there is none.
     // `platformData` is what the launcher passed (org.freedesktop.Application).
-    void open(const QList<QUrl>& urls, const QVariantMap& platformData = {});
+    void open(const QList<QUrl>& urls, const QVariantMap& platformData = {}) override;
+    // Raises the frontmost window, opening one when there is none.
+    void activate(const QVariantMap& platformData = {}) override;
     // Raises and activates the frontmost window, ending the launcher's busy
     // feedback with the startup id or activation token in `platformData`.
     void raiseFrontmost(const QVariantMap& platformData = {});
@@ -69,9 +79,11 @@ private:
     };
     void bringToFront(QQuickWindow* window);
     void forget(QObject* window);
+    bool anyWindowActive() const;
 
     QQmlEngine& m_engine;
     QQmlComponent m_component;
     PickerFactory m_pickers;
     QList<Entry> m_windows; // last activated last
+    ApplicationBatches m_batches;
 };

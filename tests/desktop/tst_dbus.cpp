@@ -205,7 +205,7 @@ void DBusTest::opensMoviesInTheOnlyWindow()
     QQuickWindow* window = windows.openWindow();
     QDBusConnection service = connectToBus(u"service"_s);
     QVERIFY(service.isConnected());
-    QVERIFY(ApplicationService::publish(&windows, service));
+    QVERIFY(ApplicationService::publish(&windows, &windows, service));
 
     QDBusConnection client = connectToBus(u"client"_s);
     QCOMPARE(client.interface()->serviceOwner(ApplicationService::applicationId).value(),
@@ -238,7 +238,7 @@ void DBusTest::opensMoviesInTheOnlyWindow()
 void DBusTest::opensIntoANewWindowWhenThereIsNone()
 {
     WindowSet windows(*m_engine, {});
-    QVERIFY(ApplicationService::publish(&windows, connectToBus(u"service"_s)));
+    QVERIFY(ApplicationService::publish(&windows, &windows, connectToBus(u"service"_s)));
     const QDBusConnection client = connectToBus(u"client"_s);
 
     const QDBusPendingCall reply = callApplication(client, u"Open"_s,
@@ -258,7 +258,7 @@ void DBusTest::opensInTheFrontmostWindow()
     WindowSet windows(*m_engine, fakePicker);
     QQuickWindow* first = windows.openWindow();
     QQuickWindow* second = windows.openWindow();
-    QVERIFY(ApplicationService::publish(&windows, connectToBus(u"service"_s)));
+    QVERIFY(ApplicationService::publish(&windows, &windows, connectToBus(u"service"_s)));
     const QDBusConnection client = connectToBus(u"client"_s);
 
     // The window opened last is the one the user is looking at.
@@ -286,7 +286,7 @@ void DBusTest::opensInTheFrontmostWindow()
 void DBusTest::activatesWithoutOpeningASecondWindow()
 {
     WindowSet windows(*m_engine, fakePicker);
-    QVERIFY(ApplicationService::publish(&windows, connectToBus(u"service"_s)));
+    QVERIFY(ApplicationService::publish(&windows, &windows, connectToBus(u"service"_s)));
     const QDBusConnection client = connectToBus(u"client"_s);
 
     QDBusPendingCall reply = callApplication(client, u"Activate"_s, { QVariantMap() });
@@ -314,13 +314,13 @@ void DBusTest::refusesTakenNameAndMissingBus()
     WindowSet running(*m_engine, fakePicker);
     QQuickWindow* runningWindow = running.openWindow();
     const QDBusConnection first = connectToBus(u"service"_s);
-    QVERIFY(ApplicationService::publish(&running, first));
+    QVERIFY(ApplicationService::publish(&running, &running, first));
 
     // A second instance finds the name taken and leaves everything as it was.
     WindowSet second(*m_engine, fakePicker);
     QQuickWindow* secondWindow = second.openWindow();
     const QDBusConnection secondBus = connectToBus(u"second"_s);
-    QVERIFY(!ApplicationService::publish(&second, secondBus));
+    QVERIFY(!ApplicationService::publish(&second, &second, secondBus));
     QVERIFY(!second.findChild<QDBusAbstractAdaptor*>());
     QVERIFY(secondBus.objectRegisteredAt(ApplicationService::objectPath) == nullptr);
 
@@ -338,7 +338,7 @@ void DBusTest::refusesTakenNameAndMissingBus()
         u"unix:path="_s + m_busFolder.filePath(u"nothing-listens-here"_s), u"nowhere"_s);
     m_connections.append(u"nowhere"_s);
     QVERIFY(!nowhere.isConnected());
-    QVERIFY(!ApplicationService::publish(&unconnected, nowhere));
+    QVERIFY(!ApplicationService::publish(&unconnected, &unconnected, nowhere));
     QVERIFY(!unconnected.findChild<QDBusAbstractAdaptor*>());
     QCOMPARE(unconnected.count(), 0);
 }
@@ -354,7 +354,7 @@ void DBusTest::handsASecondLaunchToTheRunningInstance()
 
     WindowSet windows(*m_engine, fakePicker);
     QQuickWindow* window = windows.openWindow();
-    QVERIFY(ApplicationService::publish(&windows, connectToBus(u"service"_s)));
+    QVERIFY(ApplicationService::publish(&windows, &windows, connectToBus(u"service"_s)));
     QVERIFY(ApplicationService::handOver(launch, launcher));
     QCOMPARE(windows.count(), 1);
     QCOMPARE(queued(windows.modelOf(window)), launch.urls);
