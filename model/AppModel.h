@@ -11,8 +11,10 @@
 #include <QObject>
 #include <QString>
 #include <QUrl>
+#include <deque>
 #include <map>
 #include <memory>
+#include <thread>
 
 class Converter;
 class FilePicker;
@@ -49,7 +51,9 @@ public:
 
     static inline const QString refusedKindNotice = QStringLiteral("Please choose QuickTime .mov files.");
 
-    // Queues the .mov files among `urls` that are not queued yet.
+    // Queues the .mov files among `urls` that are not queued yet, in order;
+    // a folder gives the movies inside it, read on a thread of its own, and
+    // the URLs after it wait for them.
     Q_INVOKABLE void add(const QList<QUrl>& urls);
     Q_INVOKABLE void browse();
     Q_INVOKABLE void chooseFolder();
@@ -82,6 +86,10 @@ private:
     void setNotice(const QString& notice);
     void setDestination(const QUrl& destination);
     void updateHasPending();
+    void addWaitingUrls();
+    void addMovie(const QUrl& url);
+    void readFolder(const QString& path);
+    void addFolderMovies(const QStringList& movies);
     // A movie of the batch between its inspection ahead and its turn.
     struct Inspection
     {
@@ -122,4 +130,8 @@ private:
     const int m_lanes = copyLanes();
     // Declared last, so it is joined before the reservations above go.
     WorkerThreads m_workers;
+
+    std::deque<QUrl> m_waitingUrls; // given to add() after a folder still being read
+    bool m_readingFolder = false;
+    std::jthread m_folderReader; // stopped and joined when the model goes
 };
