@@ -31,7 +31,8 @@ int runCommandLineConversion(const char* input, const char* output)
     TerminalProgress progress;
     try {
         converter.convert(std::filesystem::absolute(input), std::filesystem::absolute(output),
-            [&progress](double fraction, const std::string& stage) { progress.report(fraction, stage); });
+            [&progress](
+                double fraction, const std::string& stage) { progress.report(fraction, stage); });
     } catch (const std::exception& error) {
         progress.clear();
         // Ctrl+C in a terminal reaches ffmpeg too; when it stops before our

@@ -49,8 +49,8 @@ void passOnHeld()
 {
     qInstallMessageHandler(previousHandler);
     for (const HeldMessage& message : std::as_const(held)) {
-        const QMessageLogContext context(orNull(message.file), message.line,
-            orNull(message.function), orNull(message.category));
+        const QMessageLogContext context(
+            orNull(message.file), message.line, orNull(message.function), orNull(message.category));
         previousHandler(message.type, context, message.text);
     }
     held.clear();

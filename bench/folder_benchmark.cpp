@@ -92,8 +92,8 @@ double readWithQDirIterator(const QString& folder)
     QElapsedTimer clock;
     clock.start();
     QStringList movies;
-    QDirIterator it(folder, QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot,
-        QDirIterator::Subdirectories);
+    QDirIterator it(
+        folder, QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
     while (it.hasNext()) {
         it.next();
         const QFileInfo info = it.fileInfo();
@@ -102,7 +102,8 @@ double readWithQDirIterator(const QString& folder)
     }
     const double ms = clock.nsecsElapsed() / 1e6;
     if (movies.size() != 2000)
-        std::fprintf(stderr, "QDirIterator found %lld movies\n", static_cast<long long>(movies.size()));
+        std::fprintf(
+            stderr, "QDirIterator found %lld movies\n", static_cast<long long>(movies.size()));
     return ms;
 }
 

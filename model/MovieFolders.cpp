@@ -12,8 +12,6 @@
 #include <unistd.h>
 #include <vector>
 
-namespace movieFolders {
-
 namespace {
 
 struct FolderCloser
@@ -56,7 +54,8 @@ int naturalCompare(QStringView left, QStringView right)
                 ++rightEnd;
             if (leftEnd - i != rightEnd - j)
                 return leftEnd - i < rightEnd - j ? -1 : 1;
-            if (const int digits = left.sliced(i, leftEnd - i).compare(right.sliced(j, rightEnd - j)))
+            if (const int digits
+                = left.sliced(i, leftEnd - i).compare(right.sliced(j, rightEnd - j)))
                 return digits;
             i = leftEnd;
             j = rightEnd;
@@ -117,10 +116,10 @@ void readFolder(int fd, const QString& path, QStringList& movies, const std::sto
     }
 
     const QString prefix = path.endsWith(u'/') ? path : path + u'/';
-    std::sort(files.begin(), files.end(), naturalLess);
+    std::sort(files.begin(), files.end(), movieFolders::naturalLess);
     for (const QString& name : files)
         movies.append(prefix + name);
-    std::sort(subfolders.begin(), subfolders.end(), naturalLess);
+    std::sort(subfolders.begin(), subfolders.end(), movieFolders::naturalLess);
     for (const QString& name : subfolders) {
         if (stop.stop_requested())
             return;
@@ -134,25 +133,24 @@ void readFolder(int fd, const QString& path, QStringList& movies, const std::sto
 
 } // namespace
 
-bool isFolder(const QString& path)
+bool movieFolders::isFolder(const QString& path)
 {
     struct stat info;
     return ::stat(QFile::encodeName(path).constData(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-QStringList moviesIn(const QString& path, std::stop_token stop)
+QStringList movieFolders::moviesIn(const QString& path, std::stop_token stop)
 {
     QStringList movies;
-    const int folder = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int folder
+        = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folder >= 0)
         readFolder(folder, path, movies, stop);
     return movies;
 }
 
-bool naturalLess(const QString& left, const QString& right)
+bool movieFolders::naturalLess(const QString& left, const QString& right)
 {
     const int natural = naturalCompare(left, right);
     return natural != 0 ? natural < 0 : left < right;
 }
-
-} // namespace movieFolders

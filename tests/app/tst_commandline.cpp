@@ -6,10 +6,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QScopeGuard>
-#include <QStandardPaths>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScopeGuard>
+#include <QStandardPaths>
 #include <QTest>
 #include <csignal>
 #include <fcntl.h>
@@ -191,26 +191,32 @@ void CommandLineTest::answersWithoutWindow_data()
     QTest::addColumn<QString>("standardError");
     QTest::addColumn<int>("status");
 
-    const QString help = uR"(^Usage: bramblecrest \[FILE\|FOLDER\]\.\.\.\n +bramblecrest --convert INPUT OUTPUT\n)"
-                         uR"((.*\n)?Exit status: .*\nSee bramblecrest\(1\)\.\n$)"_s;
-    const QString noWindow = u"bramblecrest: cannot open a window: no graphical session. To convert "
-                             u"from a terminal: bramblecrest --convert INPUT OUTPUT\n"_s;
+    const QString help
+        = uR"(^Usage: bramblecrest \[FILE\|FOLDER\]\.\.\.\n +bramblecrest --convert INPUT OUTPUT\n)"
+          uR"((.*\n)?Exit status: .*\nSee bramblecrest\(1\)\.\n$)"_s;
+    const QString noWindow
+        = u"bramblecrest: cannot open a window: no graphical session. To convert "
+          u"from a terminal: bramblecrest --convert INPUT OUTPUT\n"_s;
     // A display number no server answers on.
     int free = 90;
-    while (QFile::exists(u"/tmp/.X11-unix/X%1"_s.arg(free)) || QFile::exists(u"/tmp/.X%1-lock"_s.arg(free)))
+    while (QFile::exists(u"/tmp/.X11-unix/X%1"_s.arg(free))
+        || QFile::exists(u"/tmp/.X%1-lock"_s.arg(free)))
         ++free;
 
-    QTest::newRow("--help") << QStringList { u"--help"_s } << QStringList() << help << QString() << 0;
+    QTest::newRow("--help") << QStringList { u"--help"_s } << QStringList() << help << QString()
+                            << 0;
     QTest::newRow("-h") << QStringList { u"-h"_s } << QStringList() << help << QString() << 0;
-    QTest::newRow("--version")
-        << QStringList { u"--version"_s } << QStringList()
-        << u"^bramblecrest %1\n$"_s.arg(QRegularExpression::escape(QStringLiteral(BRAMBLECREST_VERSION)))
-        << QString() << 0;
-    QTest::newRow("no display") << QStringList { u"Trip.mov"_s } << QStringList() << u"^$"_s << noWindow << 1;
+    QTest::newRow("--version") << QStringList { u"--version"_s } << QStringList()
+                               << u"^bramblecrest %1\n$"_s.arg(QRegularExpression::escape(
+                                      QStringLiteral(BRAMBLECREST_VERSION)))
+                               << QString() << 0;
+    QTest::newRow("no display") << QStringList { u"Trip.mov"_s } << QStringList() << u"^$"_s
+                                << noWindow << 1;
     QTest::newRow("X11 display refuses")
         << QStringList() << QStringList { u"DISPLAY=:%1"_s.arg(free) } << u"^$"_s << noWindow << 1;
     QTest::newRow("Wayland display refuses")
-        << QStringList() << QStringList { u"QT_QPA_PLATFORM=wayland"_s, u"WAYLAND_DISPLAY=bramblecrest-none"_s }
+        << QStringList()
+        << QStringList { u"QT_QPA_PLATFORM=wayland"_s, u"WAYLAND_DISPLAY=bramblecrest-none"_s }
         << u"^$"_s << noWindow << 1;
 }
 
@@ -286,7 +292,8 @@ void CommandLineTest::showsProgressOnlyOnTerminal()
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(u"TERM"_s, u"xterm"_s);
     process.setProcessEnvironment(environment);
-    process.start(QStringLiteral(BRAMBLECREST_EXECUTABLE), { u"--convert"_s, movies::slowEncode(), output });
+    process.start(
+        QStringLiteral(BRAMBLECREST_EXECUTABLE), { u"--convert"_s, movies::slowEncode(), output });
     QVERIFY(process.waitForStarted());
     QByteArray transcript;
     bool interrupted = false;
@@ -335,7 +342,8 @@ void CommandLineTest::showsProgressOnlyOnTerminal()
         QCOMPARE(standardOutput, QString());
         QCOMPARE(scratch.files(), QStringList());
     } else {
-        QVERIFY2(drawings.constLast().startsWith(u"Done  100%"_s), qPrintable(drawings.constLast()));
+        QVERIFY2(
+            drawings.constLast().startsWith(u"Done  100%"_s), qPrintable(drawings.constLast()));
         QCOMPARE(standardOutput, u"Conversion completed\n"_s);
         QCOMPARE(process.exitCode(), 0);
     }

@@ -180,10 +180,10 @@ void AppModelTest::addsTheMoviesInsideFolders()
 {
     QTemporaryDir root;
     const QString card = root.filePath(u"Card"_s);
-    for (const QString& name : { u"Clip 10.mov"_s, u"Clip 2.mov"_s, u"clip 3.MOV"_s, u"Clip 2.XML"_s,
-             u".hidden.mov"_s, u".Trashes/Old.mov"_s, u"Day 10/Take 1.mov"_s, u"Day 10/Take 1.THM"_s,
-             u"Day 10/deep/z.mov"_s, u"day 2/Take 1.mov"_s, u"locked/Lost.mov"_s,
-             u"Sidecars only/Clip.XML"_s })
+    for (const QString& name : { u"Clip 10.mov"_s, u"Clip 2.mov"_s, u"clip 3.MOV"_s,
+             u"Clip 2.XML"_s, u".hidden.mov"_s, u".Trashes/Old.mov"_s, u"Day 10/Take 1.mov"_s,
+             u"Day 10/Take 1.THM"_s, u"Day 10/deep/z.mov"_s, u"day 2/Take 1.mov"_s,
+             u"locked/Lost.mov"_s, u"Sidecars only/Clip.XML"_s })
         touch(card + u'/' + name);
     touch(root.filePath(u"a.mov"_s));
     touch(root.filePath(u"Notes/sub/notes.txt"_s));
@@ -192,7 +192,10 @@ void AppModelTest::addsTheMoviesInsideFolders()
     QVERIFY(QFile::link(card + u"/Clip 2.mov"_s, card + u"/link.mov"_s));
     ::chmod(QFile::encodeName(root.path()).constData(), 0755);
     QFile::setPermissions(card + u"/locked"_s, {});
-    const auto unlock = qScopeGuard([&] { QFile::setPermissions(card + u"/locked"_s, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner); });
+    const auto unlock = qScopeGuard([&] {
+        QFile::setPermissions(
+            card + u"/locked"_s, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    });
 
     const ReadingAsNobody nobody;
     QVERIFY2(::open(QFile::encodeName(card + u"/locked"_s).constData(), O_RDONLY | O_DIRECTORY) < 0,
