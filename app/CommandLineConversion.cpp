@@ -4,6 +4,7 @@
 #include "ConversionFailure.h"
 #include "Converter.h"
 #include "KeepAwake.h"
+#include "TerminalProgress.h"
 #include "TerminationSignals.h"
 
 #include <cstdio>
@@ -27,15 +28,19 @@ int runCommandLineConversion(const char* input, const char* output)
     const TerminationSignals signals([&converter] { converter.cancel(); });
     // After the signals are blocked, so its thread leaves them to the waiter.
     const KeepAwake awake;
+    TerminalProgress progress;
     try {
         converter.convert(std::filesystem::absolute(input), std::filesystem::absolute(output),
-            [](double, const std::string&) { });
+            [&progress](
+                double fraction, const std::string& stage) { progress.report(fraction, stage); });
     } catch (const std::exception& error) {
+        progress.clear();
         // Ctrl+C in a terminal reaches ffmpeg too; when it stops before our
         // cancel() lands, its failure is still the user's cancellation.
         writeError(signals.received() ? ConversionFailure::cancelled : error.what());
         return 1;
     }
+    progress.clear();
     std::puts("Conversion completed");
     return 0;
 }

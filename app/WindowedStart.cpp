@@ -4,6 +4,7 @@
 
 #include "ApplicationService.h"
 #include "DialogFilePicker.h"
+#include "DisplayConnectionGuard.h"
 #include "LaunchRequest.h"
 #include "TerminationSignals.h"
 #include "WindowSet.h"
@@ -39,7 +40,10 @@ int bramblecrestRunWindowed(int argc, char* argv[])
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORMTHEME"))
         qputenv("QT_QPA_PLATFORMTHEME", "xdgdesktopportal");
 
+    // A display that refuses the connection ends the start with one line, not Qt's abort.
+    DisplayConnectionGuard connecting;
     QApplication application(argc, argv);
+    connecting.release();
     QApplication::setApplicationName(u"Bramblecrest"_s);
     QApplication::setDesktopFileName(ApplicationService::applicationId);
     QApplication::setWindowIcon(QIcon(u":/Bramblecrest/icons/bramblecrest.svg"_s));

@@ -20,7 +20,7 @@ QList<QUrl> LaunchRequest::urlsFromArguments(const QStringList& arguments, const
         if (argument.isEmpty())
             continue;
         const QFileInfo info(folder, argument);
-        if (info.isFile())
+        if (info.isFile() || info.isDir()) // a folder gives the movies inside it
             urls.append(QUrl::fromLocalFile(QDir::cleanPath(info.absoluteFilePath())));
     }
     return urls;

@@ -15,7 +15,7 @@ struct LaunchRequest
     QVariantMap platformData;
 
     // Every argument that is a file: URI, or the absolute or relative path
-    // (taken from `workingFolder`) of an existing file, as a URL, in order;
+    // (taken from `workingFolder`) of an existing file or folder, as a URL, in order;
     // other arguments are left out.
     static QList<QUrl> urlsFromArguments(const QStringList& arguments, const QString& workingFolder);
     // The launcher's tokens from this process's environment. Read before the

@@ -4,6 +4,7 @@
 
 #include "Converter.h"
 #include "FilePicker.h"
+#include "MovieFolders.h"
 
 #include <QDir>
 #include <QFile>
@@ -59,16 +60,62 @@ bool AppModel::hasPending() const
 
 void AppModel::add(const QList<QUrl>& urls)
 {
-    for (const QUrl& url : urls) {
-        // Only local files can be handed to ffmpeg; anything else is refused like another kind.
-        if (!url.isLocalFile() || pathExtension(url).toLower() != u"mov"_s) {
+    m_waitingUrls.insert(m_waitingUrls.end(), urls.cbegin(), urls.cend());
+    addWaitingUrls();
+}
+
+void AppModel::addWaitingUrls()
+{
+    while (!m_readingFolder && !m_waitingUrls.empty()) {
+        const QUrl url = std::move(m_waitingUrls.front());
+        m_waitingUrls.pop_front();
+        // Only local files can be handed to ffmpeg; anything else is refused
+        // like another kind. A name ending in .mov is taken as a movie without
+        // looking at it, so a long list of files costs no disk access here.
+        if (url.isLocalFile() && pathExtension(url).toLower() == u"mov"_s)
+            addMovie(url);
+        else if (url.isLocalFile() && movieFolders::isFolder(url.toLocalFile()))
+            readFolder(url.toLocalFile());
+        else
             setNotice(refusedKindNotice);
-            continue;
-        }
-        if (m_items.contains(url))
-            continue;
-        m_items.append(QueueItem::forUrl(url));
     }
+}
+
+void AppModel::addMovie(const QUrl& url)
+{
+    if (!m_items.contains(url))
+        m_items.append(QueueItem::forUrl(url));
+}
+
+void AppModel::readFolder(const QString& path)
+{
+    // Off the main thread: a network share or a large card can take seconds
+    // to list, and the window must go on drawing meanwhile.
+    m_readingFolder = true;
+    const quint64 reading = ++m_folderReading;
+    m_folderReader = std::jthread([this, path, reading](std::stop_token stop) {
+        QStringList movies = movieFolders::moviesIn(path, stop);
+        if (stop.stop_requested())
+            return;
+        // Posted to the model, so it is dropped if the model has gone.
+        QMetaObject::invokeMethod(
+            this, [this, reading, movies = std::move(movies)] { addFolderMovies(reading, movies); },
+            Qt::QueuedConnection);
+    });
+}
+
+void AppModel::addFolderMovies(quint64 reading, const QStringList& movies)
+{
+    if (reading != m_folderReading)
+        return; // the list was cleared while the folder was read
+    m_readingFolder = false;
+    // Other files beside movies are a camera's sidecars and pass silently; a
+    // folder without any movie was the wrong folder.
+    if (movies.isEmpty())
+        setNotice(refusedKindNotice);
+    for (const QString& movie : movies)
+        addMovie(QUrl::fromLocalFile(movie));
+    addWaitingUrls();
 }
 
 void AppModel::browse()
@@ -120,6 +167,11 @@ void AppModel::remove(const QString& id)
 
 void AppModel::clear()
 {
+    // What a folder being read would still bring goes too.
+    m_folderReader.request_stop();
+    ++m_folderReading;
+    m_readingFolder = false;
+    m_waitingUrls.clear();
     for (const QueueItem& item : m_items.items())
         m_batch.forget(item.id);
     m_items.clear();

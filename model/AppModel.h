@@ -8,7 +8,9 @@
 #include <QObject>
 #include <QString>
 #include <QUrl>
+#include <deque>
 #include <memory>
+#include <thread>
 
 class Converter;
 class FilePicker;
@@ -47,7 +49,9 @@ public:
 
     static inline const QString refusedKindNotice = QStringLiteral("Please choose QuickTime .mov files.");
 
-    // Queues the .mov files among `urls` that are not queued yet.
+    // Queues the .mov files among `urls` that are not queued yet, in order;
+    // a folder gives the movies inside it, read on a thread of its own, and
+    // the URLs after it wait for them.
     Q_INVOKABLE void add(const QList<QUrl>& urls);
     Q_INVOKABLE void browse();
     Q_INVOKABLE void chooseFolder();
@@ -74,6 +78,10 @@ private:
     void setNotice(const QString& notice);
     void setDestination(const QUrl& destination);
     void updateHasPending();
+    void addWaitingUrls();
+    void addMovie(const QUrl& url);
+    void readFolder(const QString& path);
+    void addFolderMovies(quint64 reading, const QStringList& movies);
 
     QueueList m_items;
     QUrl m_destination;
@@ -81,6 +89,10 @@ private:
     bool m_hasPending = false;
     std::shared_ptr<FilePicker> m_picker;
     std::shared_ptr<Converter> m_converter;
+    std::deque<QUrl> m_waitingUrls; // given to add() after a folder still being read
+    bool m_readingFolder = false;
+    quint64 m_folderReading = 0; // counts folders read; a cleared list forgets the one being read
+    std::jthread m_folderReader; // stopped and joined when the model goes
     // Declared last: it stops its conversions, which write into the queue,
     // before the queue goes.
     BatchRun m_batch;

@@ -6,11 +6,14 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QStandardPaths>
-#include <QProcess>
 #include <QTest>
 #include <csignal>
+#include <fcntl.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -48,6 +51,10 @@ private Q_SLOTS:
     void reportsFfmpegErrorWithStandardOutputClosed();
     void otherArgumentListsDoNotConvert_data();
     void otherArgumentListsDoNotConvert();
+    void answersWithoutWindow_data();
+    void answersWithoutWindow();
+    void showsProgressOnlyOnTerminal_data();
+    void showsProgressOnlyOnTerminal();
     void signalCancelsCleanly_data();
     void signalCancelsCleanly();
     void hardKillStopsFfmpeg();
@@ -174,6 +181,172 @@ void CommandLineTest::otherArgumentListsDoNotConvert()
 
     QVERIFY(!process.readAllStandardOutput().contains("Conversion completed"));
     QCOMPARE(scratch.files(), QStringList());
+}
+
+void CommandLineTest::answersWithoutWindow_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QStringList>("environment"); // added to one without any display
+    QTest::addColumn<QString>("standardOutput"); // a pattern
+    QTest::addColumn<QString>("standardError");
+    QTest::addColumn<int>("status");
+
+    const QString help
+        = uR"(^Usage: bramblecrest \[FILE\|FOLDER\]\.\.\.\n +bramblecrest --convert INPUT OUTPUT\n)"
+          uR"((.*\n)?Exit status: .*\nSee bramblecrest\(1\)\.\n$)"_s;
+    const QString noWindow
+        = u"bramblecrest: cannot open a window: no graphical session. To convert "
+          u"from a terminal: bramblecrest --convert INPUT OUTPUT\n"_s;
+    // A display number no server answers on.
+    int free = 90;
+    while (QFile::exists(u"/tmp/.X11-unix/X%1"_s.arg(free))
+        || QFile::exists(u"/tmp/.X%1-lock"_s.arg(free)))
+        ++free;
+
+    QTest::newRow("--help") << QStringList { u"--help"_s } << QStringList() << help << QString()
+                            << 0;
+    QTest::newRow("-h") << QStringList { u"-h"_s } << QStringList() << help << QString() << 0;
+    QTest::newRow("--version") << QStringList { u"--version"_s } << QStringList()
+                               << u"^bramblecrest %1\n$"_s.arg(QRegularExpression::escape(
+                                      QStringLiteral(BRAMBLECREST_VERSION)))
+                               << QString() << 0;
+    QTest::newRow("no display") << QStringList { u"Trip.mov"_s } << QStringList() << u"^$"_s
+                                << noWindow << 1;
+    QTest::newRow("X11 display refuses")
+        << QStringList() << QStringList { u"DISPLAY=:%1"_s.arg(free) } << u"^$"_s << noWindow << 1;
+    QTest::newRow("Wayland display refuses")
+        << QStringList()
+        << QStringList { u"QT_QPA_PLATFORM=wayland"_s, u"WAYLAND_DISPLAY=bramblecrest-none"_s }
+        << u"^$"_s << noWindow << 1;
+}
+
+void CommandLineTest::answersWithoutWindow()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QStringList, environment);
+    QFETCH(QString, standardOutput);
+    QFETCH(QString, standardError);
+    QFETCH(int, status);
+    const Scratch scratch;
+
+    QProcess process;
+    process.setWorkingDirectory(scratch.folder());
+    QProcessEnvironment variables = QProcessEnvironment::systemEnvironment();
+    for (const char* name : { "DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM" })
+        variables.remove(QString::fromLatin1(name));
+    variables.insert(u"XDG_RUNTIME_DIR"_s, scratch.folder());
+    for (const QString& variable : std::as_const(environment))
+        variables.insert(variable.section(u'=', 0, 0), variable.section(u'=', 1));
+    process.setProcessEnvironment(variables);
+    process.start(QStringLiteral(BRAMBLECREST_EXECUTABLE), arguments);
+    QVERIFY(process.waitForFinished(30000));
+
+    const QString output = QString::fromUtf8(process.readAllStandardOutput());
+    QVERIFY2(QRegularExpression(standardOutput, QRegularExpression::DotMatchesEverythingOption)
+                 .match(output)
+                 .hasMatch(),
+        qPrintable(output));
+    QCOMPARE(QString::fromUtf8(process.readAllStandardError()), standardError);
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit); // no abort, so no core dump
+    QCOMPARE(process.exitCode(), status);
+    QCOMPARE(scratch.files(), QStringList());
+}
+
+void CommandLineTest::showsProgressOnlyOnTerminal_data()
+{
+    QTest::addColumn<bool>("terminal");
+    QTest::addColumn<bool>("interrupt");
+    QTest::newRow("terminal, to the end") << true << false;
+    QTest::newRow("terminal, Ctrl+C") << true << true;
+    QTest::newRow("pipe") << false << false;
+}
+
+void CommandLineTest::showsProgressOnlyOnTerminal()
+{
+    QFETCH(bool, terminal);
+    QFETCH(bool, interrupt);
+    const Scratch scratch;
+    const QString output = scratch.path(u"Slow.mp4"_s);
+
+    // A pseudo-terminal that becomes the controlling terminal of bramblecrest,
+    // its standard input and error, 100 columns wide, as in a shell.
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    QVERIFY(master >= 0 && ::grantpt(master) == 0 && ::unlockpt(master) == 0);
+    const auto closeMaster = qScopeGuard([master] { ::close(master); });
+    const QByteArray terminalName = ::ptsname(master);
+    const winsize size { 24, 100, 0, 0 };
+    ::ioctl(master, TIOCSWINSZ, &size);
+    ::fcntl(master, F_SETFL, O_NONBLOCK);
+
+    QProcess process;
+    if (terminal) {
+        process.setChildProcessModifier([terminalName] {
+            ::setsid();
+            const int fd = ::open(terminalName.constData(), O_RDWR);
+            ::ioctl(fd, TIOCSCTTY, 0);
+            ::dup2(fd, STDIN_FILENO);
+            ::dup2(fd, STDERR_FILENO);
+            ::close(fd);
+        });
+    }
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(u"TERM"_s, u"xterm"_s);
+    process.setProcessEnvironment(environment);
+    process.start(
+        QStringLiteral(BRAMBLECREST_EXECUTABLE), { u"--convert"_s, movies::slowEncode(), output });
+    QVERIFY(process.waitForStarted());
+    QByteArray transcript;
+    bool interrupted = false;
+    const auto readTerminal = [&] {
+        char buffer[4096];
+        for (ssize_t got; (got = ::read(master, buffer, sizeof buffer)) > 0;)
+            transcript.append(buffer, got);
+    };
+    while (!process.waitForFinished(100)) {
+        readTerminal();
+        if (interrupt && !interrupted && transcript.count('\r') >= 3)
+            interrupted = ::write(master, "\x03", 1) == 1; // Ctrl+C, as typed
+    }
+    readTerminal();
+
+    const QString standardError = QString::fromUtf8(process.readAllStandardError());
+    const QString standardOutput = QString::fromUtf8(process.readAllStandardOutput());
+    if (!terminal) {
+        QCOMPARE(standardError, QString());
+        QCOMPARE(transcript, QByteArray());
+        QCOMPARE(standardOutput, u"Conversion completed\n"_s);
+        return;
+    }
+    // Each drawing starts at the line's beginning and erases what is left of it.
+    QString shown = QString::fromUtf8(transcript).remove(u"^C"_s);
+    const QString result = interrupt ? u"Cancelled\r\n"_s : QString();
+    QVERIFY2(shown.endsWith(u"\r\x1b[K"_s + result), qPrintable(shown)); // cleared, then the result
+    shown.chop(result.size() + 4);
+    const QStringList drawings = shown.split(u'\r', Qt::SkipEmptyParts);
+    QVERIFY2(drawings.size() >= 3, qPrintable(shown));
+    const QRegularExpression line(
+        uR"(^(Encoding H\.264 video|Done)  (\d+)%  \d+:\d\d elapsed(  \d+:\d\d left)?\x1b\[K$)"_s);
+    int percent = 0;
+    bool estimated = false;
+    for (const QString& drawing : drawings) {
+        const QRegularExpressionMatch match = line.match(drawing);
+        QVERIFY2(match.hasMatch(), qPrintable(drawing));
+        QVERIFY(match.captured(2).toInt() >= percent);
+        percent = match.captured(2).toInt();
+        estimated = estimated || match.hasCaptured(3);
+    }
+    QVERIFY2(estimated || interrupt, "no time left was shown");
+    QCOMPARE(standardError, QString());
+    if (interrupt) {
+        QCOMPARE(process.exitCode(), 1);
+        QCOMPARE(standardOutput, QString());
+        QCOMPARE(scratch.files(), QStringList());
+    } else {
+        QVERIFY2(
+            drawings.constLast().startsWith(u"Done  100%"_s), qPrintable(drawings.constLast()));
+        QCOMPARE(standardOutput, u"Conversion completed\n"_s);
+        QCOMPARE(process.exitCode(), 0);
+    }
 }
 
 void CommandLineTest::signalCancelsCleanly_data()

@@ -370,13 +370,14 @@ void DBusTest::takesFilesFromArguments_data()
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QStringList>("expected"); // paths relative to the working folder, or URLs
 
-    QTest::newRow("relative and absolute paths, in order")
-        << QStringList { u"b.mov"_s, u"WORK/a.mov"_s } << QStringList { u"b.mov"_s, u"a.mov"_s };
+    QTest::newRow("relative and absolute paths, in order, folders too")
+        << QStringList { u"b.mov"_s, u"sub"_s, u"WORK/a.mov"_s }
+        << QStringList { u"b.mov"_s, u"sub"_s, u"a.mov"_s };
     QTest::newRow("file URIs, existing or not")
         << QStringList { u"file://WORK/a.mov"_s, u"file:///srv/gone%20away.mov"_s }
         << QStringList { u"a.mov"_s, u"file:///srv/gone%20away.mov"_s };
     QTest::newRow("anything else is left out")
-        << QStringList { u"--new-window"_s, u"missing.mov"_s, u"sub"_s, u"https://example.com/c.mov"_s, u""_s,
+        << QStringList { u"--new-window"_s, u"missing.mov"_s, u"https://example.com/c.mov"_s, u""_s,
                u"sub/../notes.txt"_s }
         << QStringList { u"notes.txt"_s };
 }

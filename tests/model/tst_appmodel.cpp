@@ -7,9 +7,14 @@
 #include <QAbstractItemModelTester>
 #include <QDir>
 #include <QFile>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <fcntl.h>
+#include <sys/fsuid.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -30,9 +35,27 @@ QStringList names(const AppModel& model)
 
 void touch(const QString& path)
 {
+    QDir().mkpath(QFileInfo(path).path());
     QFile created(path);
     QVERIFY(created.open(QIODevice::WriteOnly));
 }
+
+// Root reads every folder. With the file-system user id of "nobody", this
+// thread, and the threads it starts meanwhile, obey the permissions.
+class ReadingAsNobody
+{
+public:
+    ReadingAsNobody()
+    {
+        if (::geteuid() == 0)
+            ::setfsuid(65534);
+    }
+    ~ReadingAsNobody()
+    {
+        if (::geteuid() == 0)
+            ::setfsuid(0);
+    }
+};
 
 } // namespace
 
@@ -47,6 +70,7 @@ private Q_SLOTS:
     void refusesOtherKindsWithNotice();
     void keepsNoticeAndIgnoresEmptyAdd();
     void dropsDuplicates();
+    void addsTheMoviesInsideFolders();
     void removesAndClears();
     void usesPickerAnswers();
     void namesOutputs();
@@ -150,6 +174,62 @@ void AppModelTest::dropsDuplicates()
     model.add({ file(u"/m/a.mov"_s) });
     QCOMPARE(model.items()->count(), 3);
     QCOMPARE(model.items()->items().constLast().url, file(u"/m/a.mov"_s));
+}
+
+void AppModelTest::addsTheMoviesInsideFolders()
+{
+    QTemporaryDir root;
+    const QString card = root.filePath(u"Card"_s);
+    for (const QString& name : { u"Clip 10.mov"_s, u"Clip 2.mov"_s, u"clip 3.MOV"_s,
+             u"Clip 2.XML"_s, u".hidden.mov"_s, u".Trashes/Old.mov"_s, u"Day 10/Take 1.mov"_s,
+             u"Day 10/Take 1.THM"_s, u"Day 10/deep/z.mov"_s, u"day 2/Take 1.mov"_s,
+             u"locked/Lost.mov"_s, u"Sidecars only/Clip.XML"_s })
+        touch(card + u'/' + name);
+    touch(root.filePath(u"a.mov"_s));
+    touch(root.filePath(u"Notes/sub/notes.txt"_s));
+    QVERIFY(QFile::link(card, card + u"/loop"_s));
+    QVERIFY(QFile::link(card + u"/day 2"_s, card + u"/folder.mov"_s));
+    QVERIFY(QFile::link(card + u"/Clip 2.mov"_s, card + u"/link.mov"_s));
+    ::chmod(QFile::encodeName(root.path()).constData(), 0755);
+    QFile::setPermissions(card + u"/locked"_s, {});
+    const auto unlock = qScopeGuard([&] {
+        QFile::setPermissions(
+            card + u"/locked"_s, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    });
+
+    const ReadingAsNobody nobody;
+    QVERIFY2(::open(QFile::encodeName(card + u"/locked"_s).constData(), O_RDONLY | O_DIRECTORY) < 0,
+        "a folder that cannot be read");
+    AppModel model;
+    QSignalSpy notice(&model, &AppModel::noticeChanged);
+    // A folder's movies take its place in the list; what follows waits for them.
+    model.add({ file(root.filePath(u"a.mov"_s)), file(card) });
+    model.add({ file(root.filePath(u"z.mov"_s)) });
+    QCOMPARE(names(model), QStringList { u"a.mov"_s });
+    const QStringList expected { u"a.mov"_s, u"Card/Clip 2.mov"_s, u"Card/clip 3.MOV"_s,
+        u"Card/Clip 10.mov"_s, u"Card/link.mov"_s, u"Card/day 2/Take 1.mov"_s,
+        u"Card/Day 10/Take 1.mov"_s, u"Card/Day 10/deep/z.mov"_s, u"z.mov"_s };
+    const auto queued = [&] {
+        QStringList paths;
+        for (const QueueItem& item : model.items()->items())
+            paths.append(QDir(root.path()).relativeFilePath(item.url.toLocalFile()));
+        return paths;
+    };
+    QTRY_COMPARE(queued(), expected);
+    QCOMPARE(notice.size(), 0); // sidecar files pass silently
+
+    // Queued already: nothing more, and no notice. A tree without any movie: the notice.
+    model.add({ file(card + u'/'), file(root.filePath(u"Notes"_s)) });
+    QTRY_COMPARE(model.notice(), u"Please choose QuickTime .mov files."_s);
+    QCOMPARE(queued(), expected);
+
+    // Cleared while a folder is read: neither its movies nor what waits for
+    // them arrive afterwards.
+    model.clear();
+    model.add({ file(card), file(root.filePath(u"z.mov"_s)) });
+    model.clear();
+    QTest::qWait(300);
+    QCOMPARE(queued(), QStringList());
 }
 
 void AppModelTest::removesAndClears()
