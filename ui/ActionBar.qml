@@ -15,7 +15,7 @@ RowLayout {
 
     objectName: "actionBar"
 
-    Button {
+    AccessibleButton {
         id: clearButton
 
         objectName: "clearButton"
@@ -41,7 +41,7 @@ RowLayout {
     Item {
         Layout.fillWidth: true
     }
-    Button {
+    AccessibleButton {
         id: convertButton
 
         objectName: "convertButton"

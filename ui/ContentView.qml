@@ -105,6 +105,10 @@ Item {
             Layout.fillWidth: true
         }
     }
+    BatchAnnouncer {
+        appModel: root.model
+        beat: root.beat
+    }
     Timer {
         interval: 250
         repeat: true

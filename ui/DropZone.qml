@@ -25,7 +25,7 @@ Item {
     }
 
     // The whole rectangle is the button, padding and corners included.
-    Button {
+    AccessibleButton {
         id: button
 
         objectName: "dropZoneButton"

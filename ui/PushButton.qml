@@ -1,9 +1,8 @@
 // A standard push button in the window's dark palette; `small` for the row's
 // "Show".
 import QtQuick
-import QtQuick.Controls.Basic
 
-Button {
+AccessibleButton {
     id: control
 
     property bool small: false

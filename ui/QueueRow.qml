@@ -137,7 +137,7 @@ Rectangle {
             onActiveFocusChanged: if (activeFocus)
                 root.keepInView()
         }
-        Button {
+        AccessibleButton {
             objectName: "removeButton"
             visible: !root.done && !root.appModel.running
             flat: true

@@ -10,7 +10,7 @@ Row {
     objectName: "windowControls"
     spacing: 8
 
-    component ControlButton: Button {
+    component ControlButton: AccessibleButton {
         id: control
 
         required property color face

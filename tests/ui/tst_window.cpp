@@ -177,6 +177,16 @@ QString accessibleName(QQuickItem* item)
     return interface ? interface->text(QAccessible::Name) : QString();
 }
 
+// Every button of the window, shown or not, in the visual tree.
+void collectButtons(QQuickItem* root, QList<QQuickItem*>& found)
+{
+    for (QQuickItem* child : root->childItems()) {
+        if (child->inherits("QQuickAbstractButton"))
+            found.append(child);
+        collectButtons(child, found);
+    }
+}
+
 QAccessible::Role accessibleRole(QQuickItem* item)
 {
     QAccessibleInterface* interface = QAccessible::queryAccessibleInterface(item);
@@ -780,6 +790,23 @@ void WindowTest::namesControlsForScreenReaders()
     QTRY_VERIFY(notice->isVisible());
     QCOMPARE(accessibleRole(notice), QAccessible::AlertMessage);
     QCOMPARE(accessibleName(notice), refusedNotice);
+
+    // Qt's accessible item answers the action "Press" with this method,
+    // which a Qt Quick Controls 6.4 button lacks: every button must have it.
+    QList<QQuickItem*> buttons;
+    collectButtons(test.window->contentItem(), buttons);
+    QCOMPARE_GE(buttons.size(), 11);
+    for (QQuickItem* button : std::as_const(buttons)) {
+        QVERIFY2(button->metaObject()->indexOfMethod("accessiblePressAction()") >= 0,
+            qPrintable(accessibleName(button)));
+    }
+    // "Press" clicks once the request has been answered. (script/desktop-check
+    // presses every control through AT-SPI.)
+    QAccessible::queryAccessibleInterface(TestWindow::part(row, u"removeButton"_s))
+        ->actionInterface()
+        ->doAction(QAccessibleActionInterface::pressAction());
+    QCOMPARE(test.model->items()->count(), 1);
+    QTRY_COMPARE(test.model->items()->count(), 0);
 }
 
 void WindowTest::keepsTheRunningRowInView()
