@@ -19,6 +19,7 @@ class AppModel : public QObject
 {
     Q_OBJECT
     Q_PROPERTY(QueueList* items READ items CONSTANT)
+    Q_PROPERTY(BatchRun* batch READ batch CONSTANT)
     Q_PROPERTY(bool running READ running NOTIFY runningChanged)
     Q_PROPERTY(QUrl destination READ destination NOTIFY destinationChanged)
     // The destination as a file-system path; empty when there is none.

@@ -271,13 +271,18 @@ double BatchRun::fraction() const
     return done / m_batch.size();
 }
 
+bool BatchRun::cancelled() const
+{
+    // A movie that never had its turn was held back by a cancellation.
+    return m_sawCancel || finished() + m_forgotten < taken();
+}
+
 BatchRun::Outcome BatchRun::outcome() const
 {
     Outcome result;
     result.converted = m_converted;
     result.failed = m_failed;
-    // A movie that never had its turn was held back by a cancellation.
-    result.cancelled = m_sawCancel || finished() + m_forgotten < taken();
+    result.cancelled = cancelled();
     if (m_batch.size() == 1) {
         const int row = m_items.rowOf(m_batch.constFirst());
         if (row >= 0)

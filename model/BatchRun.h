@@ -27,8 +27,10 @@ class BatchRun : public QObject
     Q_PROPERTY(bool running READ running NOTIFY runningChanged)
     Q_PROPERTY(int taken READ taken NOTIFY progressed)
     Q_PROPERTY(int finished READ finished NOTIFY progressed)
+    Q_PROPERTY(int converted READ converted NOTIFY progressed)
     Q_PROPERTY(int failed READ failed NOTIFY progressed)
     Q_PROPERTY(double fraction READ fraction NOTIFY progressed)
+    Q_PROPERTY(bool cancelled READ cancelled NOTIFY progressed)
 
 public:
     // Where the MP4 of a source goes, asked at the moment its conversion starts.
@@ -39,8 +41,8 @@ public:
     {
         int converted = 0;
         int failed = 0;
-        // Stopped by the user: some movie ended "Cancelled", or never had its turn.
-        bool cancelled = false;
+        bool cancelled = false; // see cancelled() below
+
         QString onlyName; // the movie's file name when the batch took one movie
     };
 
@@ -67,7 +69,10 @@ public:
     int taken() const { return static_cast<int>(m_batch.size()); }
     // Movies of the batch that have converted or failed.
     int finished() const { return m_converted + m_failed; }
+    int converted() const { return m_converted; }
     int failed() const { return m_failed; }
+    // Stopped by the user: some movie ended "Cancelled", or never had its turn.
+    bool cancelled() const;
     // Movies the batch still has to finish (not counting those that left the queue).
     int left() const { return taken() - finished() - m_forgotten; }
     // The finished movies plus the running movies' fractions, over the movies taken.

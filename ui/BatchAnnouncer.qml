@@ -13,11 +13,6 @@ Item {
 
     property var pending: [] // lines not announced yet
     property int next: 0 // the notification the next announcement takes
-    // The movies of the running batch, and how many have ended so far.
-    property int batch: 0
-    property int converted: 0
-    property int failed: 0
-    property int cancelled: 0
 
     function flush(last) {
         const lines = last.length > 0 ? pending.concat([last]) : pending
@@ -32,15 +27,13 @@ Item {
         notification.text = lines.join("\n")
         notification.visible = true
     }
-    // Cancelling ends the running conversions with "Cancelled" and leaves
-    // the movies not yet reached as they were.
     function outcome() {
-        const stopped = cancelled > 0 || converted + failed < batch
-        const parts = [converted === 0 ? "no movie converted"
-            : converted === 1 ? "1 movie converted" : converted + " movies converted"]
-        if (failed > 0)
-            parts.push(failed + " failed")
-        return (stopped ? "Conversion cancelled: " : "Conversion finished: ") + parts.join(", ")
+        const batch = root.appModel.batch
+        const parts = [batch.converted === 0 ? "no movie converted"
+            : batch.converted === 1 ? "1 movie converted" : batch.converted + " movies converted"]
+        if (batch.failed > 0)
+            parts.push(batch.failed + " failed")
+        return (batch.cancelled ? "Conversion cancelled: " : "Conversion finished: ") + parts.join(", ")
     }
 
     objectName: "batchAnnouncer"
@@ -70,27 +63,14 @@ Item {
         // Progress comes as its own role and is not read out; the stage
         // text changes a few times a movie.
         function onDataChanged(topLeft, bottomRight, roles) {
-            if (!root.appModel.running)
+            if (!root.appModel.running || !roles.includes(QueueListModel.StatusRole))
                 return
             const items = root.appModel.items
             for (let row = topLeft.row; row <= bottomRight.row; ++row) {
                 const index = items.index(row, 0)
+                const name = items.data(index, QueueListModel.FileNameRole)
                 const status = items.data(index, QueueListModel.StatusRole)
-                if (roles.includes(QueueListModel.StatusRole)) {
-                    const name = items.data(index, QueueListModel.FileNameRole)
-                    root.pending = root.pending.concat([name + ": " + status.trim()])
-                }
-                if (roles.includes(QueueListModel.OutputRole)
-                    && items.data(index, QueueListModel.OutputRole).toString().length > 0)
-                    ++root.converted
-                // A failure's flag comes after its text.
-                if (roles.includes(QueueListModel.FailedRole)
-                    && items.data(index, QueueListModel.FailedRole)) {
-                    if (status === "Cancelled")
-                        ++root.cancelled
-                    else
-                        ++root.failed
-                }
+                root.pending = root.pending.concat([name + ": " + status.trim()])
             }
         }
     }
@@ -98,21 +78,10 @@ Item {
         target: root.appModel
 
         function onRunningChanged() {
-            if (root.appModel.running) {
-                const items = root.appModel.items
-                root.batch = 0
-                for (let row = 0; row < items.count; ++row) {
-                    const output = items.data(items.index(row, 0), QueueListModel.OutputRole)
-                    if (output.toString().length === 0)
-                        ++root.batch
-                }
+            if (root.appModel.running)
                 root.pending = []
-                root.converted = 0
-                root.failed = 0
-                root.cancelled = 0
-            } else {
+            else
                 root.flush(root.outcome())
-            }
         }
     }
 }

@@ -21,3 +21,11 @@ struct QueueListForeign
     QML_NAMED_ELEMENT(QueueListModel) // QueueList is the view that shows it
     QML_UNCREATABLE("The queue belongs to its AppModel.")
 };
+
+struct BatchRunForeign
+{
+    Q_GADGET
+    QML_FOREIGN(BatchRun)
+    QML_NAMED_ELEMENT(BatchRun)
+    QML_UNCREATABLE("The batch belongs to its AppModel.")
+};
