@@ -28,8 +28,6 @@ QString longText();         // H.264 and AAC of 3 s with a text track of 6 s
 
 // ffprobe's streams and format of a file, as JSON.
 QJsonObject probe(const QString& path);
-// The root mean square of each channel of the first audio stream, in its order.
-QList<double> channelLevels(const QString& path);
 // The codec of the first video stream of a file.
 QString videoCodec(const QString& path);
 // The first stream of the given codec_type, or an empty object.
