@@ -263,7 +263,7 @@ void Converter::convert(
         throw ConversionFailure(ConversionFailure::cancelled);
     if (info.hdr)
         throw ConversionFailure(ConversionFailure::hdrFootage);
-    // Converted without them, the movie would lose its sound unnoticed.
+    // Sound that cannot be read at all is refused rather than silently dropped.
     if (info.audioStreams > 0 && info.audio.empty())
         throw ConversionFailure(ConversionFailure::unreadableSound);
 
