@@ -20,6 +20,9 @@ public:
     static constexpr const char* hdrFootage = "This is HDR footage. Use a color-managed "
                                               "HDR-to-SDR export before converting with "
                                               "Bramblecrest.";
+    static constexpr const char* unreadableSound = "The sound of this movie is in a format that "
+                                                   "FFmpeg on this computer cannot read. Nothing "
+                                                   "was converted.";
     static constexpr const char* conversionFailedPrefix = "Conversion failed: ";
     static constexpr const char* incompleteResult = "The converted movie is incomplete. Check that "
                                                     "there is enough free space where it is saved.";

@@ -38,20 +38,41 @@ fs::path findExecutable(const std::string& name, const std::vector<fs::path>& fo
 }
 
 std::vector<std::string> ffmpegArguments(
-    const fs::path& input, const fs::path& temporaryOutput, bool copyVideo)
+    const fs::path& input, const fs::path& temporaryOutput, const MovieInfo& info)
 {
     std::vector<std::string> arguments { "-hide_banner", "-loglevel", "error", "-nostdin", "-n",
-        "-i", input.string(), "-map", "0:v:0", "-map", "0:a?" };
-    if (copyVideo) {
+        "-i", input.string(), "-map", "0:v:0" };
+    if (std::ssize(info.audio) == info.audioStreams) {
+        arguments.insert(arguments.end(), { "-map", "0:a?" });
+    } else {
+        // ffmpeg stops at a track it has no decoder for: only the others go in.
+        for (const MovieInfo::AudioTrack& track : info.audio)
+            arguments.insert(arguments.end(), { "-map", "0:a:" + std::to_string(track.position) });
+    }
+    if (info.copyVideo) {
         arguments.insert(arguments.end(), { "-c:v", "copy" });
     } else {
         arguments.insert(arguments.end(),
             { "-c:v", "libx264", "-preset", "fast", "-crf", "18", "-pix_fmt", "yuv420p", "-vf",
                 "scale=trunc(iw/2)*2:trunc(ih/2)*2" });
     }
+    for (std::size_t output = 0; output < info.audio.size(); ++output) {
+        if (!info.audio[output].layout.empty()) {
+            // channelmap without a map keeps every channel in its place and
+            // only names the layout anew.
+            arguments.insert(arguments.end(),
+                { "-filter:a:" + std::to_string(output),
+                    "channelmap=channel_layout=" + info.audio[output].layout });
+        }
+    }
+    // The movie's metadata (recording date, Apple's location and device keys)
+    // goes over as it is, all but the source's file type, which would
+    // otherwise be written as keys contradicting the MP4's own.
     arguments.insert(arguments.end(),
-        { "-c:a", "aac", "-b:a", "192k", "-movflags", "+faststart", "-progress", "pipe:1",
-            "-nostats", temporaryOutput.string() });
+        { "-c:a", "aac", "-b:a", "192k", "-map_metadata", "0", "-metadata",
+            "major_brand=", "-metadata", "minor_version=", "-metadata",
+            "compatible_brands=", "-movflags", "+faststart+use_metadata_tags", "-progress",
+            "pipe:1", "-nostats", temporaryOutput.string() });
     return arguments;
 }
 
@@ -169,6 +190,22 @@ MovieInfo Converter::inspect(const fs::path& input) const
 {
     checkReadableMovie(input);
     const fs::path ffprobe = findTool("ffprobe");
+    // An absolute path keeps a name that starts with "-" or holds a colon
+    // from being read as an option or a protocol.
+    const std::string path = fs::absolute(input).string();
+    MovieInfo info = MovieInfo::fromReport(
+        probe(ffprobe, { "-v", "error", "-show_streams", "-show_format", "-of", "json", path }));
+    if (info.checkFirstFrame) {
+        info.hdr = MovieInfo::framesAreHdr(probe(ffprobe,
+            { "-v", "error", "-select_streams", "v:0", "-read_intervals", "%+#1", "-show_entries",
+                "frame=color_transfer", "-of", "json", path }));
+    }
+    return info;
+}
+
+std::string Converter::probe(
+    const fs::path& ffprobe, const std::vector<std::string>& arguments) const
+{
     Pipe pipe = Pipe::create();
     FileDescriptor nullDevice(::open("/dev/null", O_WRONLY | O_CLOEXEC));
     if (!nullDevice)
@@ -182,16 +219,11 @@ MovieInfo Converter::inspect(const fs::path& input) const
         const std::lock_guard guard(m_lock);
         if (m_cancelled)
             throw ConversionFailure(ConversionFailure::cancelled);
-        // An absolute path keeps a name that starts with "-" or holds a colon
-        // from being read as an option or a protocol.
-        child.emplace(ffprobe,
-            std::vector<std::string> { "-v", "error", "-show_streams", "-show_format", "-of",
-                "json", fs::absolute(input).string() },
-            pipe.writeEnd.get(), nullDevice.get());
+        child.emplace(ffprobe, arguments, pipe.writeEnd.get(), nullDevice.get());
         inspection.pid = child->pid();
         m_inspections.push_back(&inspection);
     }
-    // Forgotten under the lock before it is reaped, however inspect() ends.
+    // Forgotten under the lock before it is reaped, however probe() ends.
     const auto forget = [this, &inspection] {
         const std::lock_guard guard(m_lock);
         std::erase(m_inspections, &inspection);
@@ -200,14 +232,14 @@ MovieInfo Converter::inspect(const fs::path& input) const
     pipe.writeEnd.reset();
     nullDevice.reset();
 
-    const std::string report = readToEnd(pipe.readEnd.get(), "ffprobe's report");
+    std::string report = readToEnd(pipe.readEnd.get(), "ffprobe's report");
     registration.reset(); // after this, cancel() no longer touches `inspection`
     const int status = child->wait();
     if (inspection.interrupted)
         throw ConversionFailure(ConversionFailure::cancelled);
     if (status != 0)
         throw ConversionFailure(ConversionFailure::noVideoTrack);
-    return MovieInfo::fromReport(report);
+    return report;
 }
 
 void Converter::convert(const fs::path& input, const fs::path& output, const Progress& progress)
@@ -231,12 +263,14 @@ void Converter::convert(
         throw ConversionFailure(ConversionFailure::cancelled);
     if (info.hdr)
         throw ConversionFailure(ConversionFailure::hdrFootage);
+    // Sound that cannot be read at all is refused rather than silently dropped.
+    if (info.audioStreams > 0 && info.audio.empty())
+        throw ConversionFailure(ConversionFailure::unreadableSound);
 
     files.log = createAnonymousFile(temporaryDirectory());
 
     const fs::path ffmpeg = findTool("ffmpeg");
-    const std::vector<std::string> arguments
-        = ffmpegArguments(source, files.temporaryOutput, info.copyVideo);
+    const std::vector<std::string> arguments = ffmpegArguments(source, files.temporaryOutput, info);
     const std::string stage = info.copyVideo ? "Copying compatible video" : "Encoding H.264 video";
     Pipe pipe = Pipe::create();
 

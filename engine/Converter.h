@@ -35,9 +35,11 @@ public:
     // every call. Throws ConversionFailure when there is none.
     static std::filesystem::path executable(const std::string& name);
 
-    // Asks ffprobe about the movie. Blocks; cancel() stops it (ffprobe holds
-    // nothing worth saving), and it then throws ConversionFailure "Cancelled".
-    // Anything but a regular file is refused before ffprobe starts.
+    // Asks ffprobe about the movie; once more about its first frame when the
+    // stream says BT.2020, whose HDR may be signalled only there. Blocks;
+    // cancel() stops ffprobe (it holds nothing worth saving), and it then
+    // throws ConversionFailure "Cancelled". Anything but a regular file is
+    // refused before ffprobe starts.
     MovieInfo inspect(const std::filesystem::path& input) const;
 
     // Converts `input` into an MP4 at `output`, which is never replaced if it
@@ -64,6 +66,10 @@ private:
     };
 
     std::filesystem::path findTool(const std::string& name) const;
+    // Runs `ffprobe` with `arguments` and returns what it printed; cancel()
+    // stops it like ffmpeg. Throws ConversionFailure when it fails.
+    std::string probe(
+        const std::filesystem::path& ffprobe, const std::vector<std::string>& arguments) const;
 
     const std::vector<std::filesystem::path> m_toolFolders;
 

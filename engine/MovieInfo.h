@@ -1,13 +1,34 @@
-// What inspecting a movie learns, and the reading of ffprobe's JSON report.
+// What inspecting a movie learns, and the reading of ffprobe's JSON reports.
 #pragma once
 
+#include <string>
 #include <string_view>
+#include <vector>
 
 struct MovieInfo
 {
-    double duration = 0; // seconds; 0 when the report gives none
+    // An audio track ffmpeg can decode, as it goes into the MP4.
+    struct AudioTrack
+    {
+        int position = 0; // among the movie's audio streams, as ffmpeg's "0:a:<position>"
+        // The channel layout the AAC encoder is to be told instead of the
+        // source's, under which every channel keeps its place; empty to keep it.
+        std::string layout {};
+
+        bool operator==(const AudioTrack&) const = default;
+    };
+
+    // Seconds of the longest stream that is converted (the first video stream
+    // and the readable audio), or of the container when no such stream says;
+    // 0 when nothing says. Other tracks may run longer but are not converted.
+    double duration = 0;
     bool copyVideo = false; // H.264 in yuv420p: the stream can go into the MP4 unchanged
     bool hdr = false; // PQ or HLG transfer
+    int audioStreams = 0; // every audio stream, readable or not
+    std::vector<AudioTrack> audio {}; // the readable ones, in the movie's order
+    // The stream says BT.2020 without naming PQ or HLG, which the frames may
+    // still carry (an alternative transfer SEI message): only the first frame tells.
+    bool checkFirstFrame = false;
 
     bool operator==(const MovieInfo&) const = default;
 
@@ -15,4 +36,7 @@ struct MovieInfo
     // ConversionFailure when no video stream can be found, and the JSON
     // parser's own exception when the text is not JSON.
     static MovieInfo fromReport(std::string_view report);
+    // Whether ffprobe's JSON report of frames ("-show_entries
+    // frame=color_transfer") names PQ or HLG for any of them.
+    static bool framesAreHdr(std::string_view report);
 };

@@ -1,11 +1,13 @@
-// Conversions with the real ffprobe and ffmpeg: both paths, the refusals,
-// awkward names, an existing target and cancellation.
+// Conversions with the real ffprobe and ffmpeg: both paths, footage as phones
+// and cameras write it, the refusals, awkward names, an existing target and
+// cancellation.
 #include "ConversionFailure.h"
 #include "Converter.h"
 #include "Movies.h"
 #include "Scratch.h"
 
 #include <QFile>
+#include <QJsonArray>
 #include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
@@ -88,8 +90,11 @@ private Q_SLOTS:
     void copiesCompatibleVideo();
     void encodesOtherVideo();
     void acceptsMovieWithoutAudio();
-    void refusesHdr_data();
-    void refusesHdr();
+    void keepsWhatPhonesWrite_data();
+    void keepsWhatPhonesWrite();
+    void keepsSurroundWithItsLfe();
+    void refusesUnconvertible_data();
+    void refusesUnconvertible();
     void handlesAwkwardNames_data();
     void handlesAwkwardNames();
     void neverReplacesExistingFile();
@@ -163,25 +168,85 @@ void ConverterTest::acceptsMovieWithoutAudio()
     QVERIFY(movies::stream(report, u"audio"_s).isEmpty());
 }
 
-void ConverterTest::refusesHdr_data()
+void ConverterTest::keepsWhatPhonesWrite_data()
 {
     QTest::addColumn<QString>("movie");
-    QTest::newRow("PQ") << movies::pq();
-    QTest::newRow("HLG") << movies::hlg();
+    QTest::addColumn<int>("rotation"); // of the written picture
+    QTest::addColumn<int>("width");
+    QTest::newRow("copy") << movies::phone(u"libx264"_s) << 90 << 320;
+    // ffmpeg turns an encoded picture upright.
+    QTest::newRow("encode") << movies::phone(u"prores_ks"_s) << 0 << 240;
 }
 
-void ConverterTest::refusesHdr()
+void ConverterTest::keepsWhatPhonesWrite()
 {
     QFETCH(QString, movie);
+    QFETCH(int, rotation);
+    QFETCH(int, width);
+    const Scratch scratch;
+    Converter converter;
+    const QString output = scratch.path(u"Phone.mp4"_s);
+
+    QCOMPARE(failureOf(converter, movie, output), QString());
+
+    const QJsonObject source = movies::probe(movie), report = movies::probe(output);
+    QStringList kinds; // the unreadable sound is left out, the timecode kept
+    for (const QJsonValue& stream : report.value(u"streams"_s).toArray())
+        kinds << stream[u"codec_type"_s].toString() + u' ' + stream[u"codec_tag_string"_s].toString();
+    QCOMPARE(kinds, QStringList({ u"video avc1"_s, u"audio mp4a"_s, u"data tmcd"_s }));
+    QCOMPARE(movies::stream(report, u"audio"_s)[u"sample_rate"_s], u"48000"_s); // the first track
+    const QJsonObject video = movies::stream(report, u"video"_s);
+    QCOMPARE(video[u"side_data_list"_s][0][u"rotation"_s].toInt(), rotation);
+    QCOMPARE(video[u"width"_s].toInt(), width);
+    // The date in the track headers as well as in the movie's keys.
+    QCOMPARE(video[u"tags"_s][u"creation_time"_s], u"2025-06-01T10:20:30.000000Z"_s);
+    const QJsonObject tags = report[u"format"_s][u"tags"_s].toObject();
+    QCOMPARE(tags[u"major_brand"_s], u"isom"_s);
+    const QJsonObject sourceTags = source[u"format"_s][u"tags"_s].toObject();
+    for (const QString& key : { u"creation_time"_s, u"com.apple.quicktime.location.ISO6709"_s,
+             u"com.apple.quicktime.make"_s, u"com.apple.quicktime.model"_s,
+             u"com.apple.quicktime.software"_s, u"com.apple.quicktime.creationdate"_s }) {
+        QVERIFY2(!tags[key].toString().isEmpty(), qPrintable(key));
+        QCOMPARE(tags[key], sourceTags[key]);
+    }
+}
+
+void ConverterTest::keepsSurroundWithItsLfe()
+{
+    const Scratch scratch;
+    Converter converter;
+    const QString output = scratch.path(u"Surround.mp4"_s);
+
+    QCOMPARE(failureOf(converter, movies::surround(), output), QString());
+
+    // The standard AAC configuration: ffmpeg reads no layout from any other.
+    QCOMPARE(movies::stream(movies::probe(output), u"audio"_s)[u"channel_layout"_s], u"5.1"_s);
+}
+
+void ConverterTest::refusesUnconvertible_data()
+{
+    QTest::addColumn<QString>("movie");
+    QTest::addColumn<QString>("message");
+    const QString hdr = u"This is HDR footage. Use a color-managed HDR-to-SDR export before "
+                        u"converting with Bramblecrest."_s;
+    QTest::newRow("PQ") << movies::pq() << hdr;
+    QTest::newRow("HLG") << movies::hlg() << hdr;
+    QTest::newRow("HLG in the frames only") << movies::hlgInFrames() << hdr;
+    QTest::newRow("no sound ffmpeg can read")
+        << movies::unreadableSound()
+        << u"The sound of this movie is in a format that FFmpeg on this computer cannot read. "
+           u"Nothing was converted."_s;
+}
+
+void ConverterTest::refusesUnconvertible()
+{
+    QFETCH(QString, movie);
+    QFETCH(QString, message);
     const Scratch scratch;
     Converter converter;
     Recorder recorder;
 
-    QCOMPARE(failureOf(converter, movie, scratch.path(u"Out.mp4"_s), recorder.callback()),
-        QString::fromUtf8(ConversionFailure::hdrFootage));
-    QCOMPARE(QString::fromUtf8(ConversionFailure::hdrFootage),
-        u"This is HDR footage. Use a color-managed HDR-to-SDR export before converting with "
-        u"Bramblecrest."_s);
+    QCOMPARE(failureOf(converter, movie, scratch.path(u"Out.mp4"_s), recorder.callback()), message);
     QVERIFY(recorder.reports.empty());
     QCOMPARE(scratch.files(), QStringList());
     QCOMPARE(scratch.temporaryFiles(), QStringList());
@@ -248,10 +313,11 @@ void ConverterTest::neverReplacesExistingFile()
 
 void ConverterTest::refusesMovieCutShort_data()
 {
-    QTest::addColumn<int>("percent");
+    QTest::addColumn<int>("percent"); // 100: whole, its text track 3 s longer than the rest
     QTest::newRow("10 %") << 10;
     QTest::newRow("50 %") << 50;
     QTest::newRow("90 %") << 90;
+    QTest::newRow("text outlasting the picture") << 100;
 }
 
 void ConverterTest::refusesMovieCutShort()
@@ -260,12 +326,18 @@ void ConverterTest::refusesMovieCutShort()
     // what is there and exits 0.
     QFETCH(int, percent);
     const Scratch scratch;
-    movies::copyCutShort(movies::faststart(), scratch.path(u"Cut.mov"_s), percent);
+    movies::copyCutShort(percent < 100 ? movies::faststart() : movies::longText(),
+        scratch.path(u"Cut.mov"_s), percent);
     Converter converter;
     Recorder recorder;
 
     const QString failure
         = failureOf(converter, scratch.path(u"Cut.mov"_s), scratch.path(u"Cut.mp4"_s), recorder.callback());
+    if (percent == 100) {
+        QCOMPARE(failure, QString());
+        QCOMPARE(recorder.reports.back().stage, std::string("Done"));
+        return;
+    }
 
     const QRegularExpression message(u"^The movie ends early: only (\\d+\\.\\d) of 10\\.0 seconds could be "
                                      u"read\\. Check that the MOV is complete and playable\\.$"_s);

@@ -56,6 +56,13 @@ QString copyReport(const QString& duration = u"12.500000"_s)
     return videoReport(u"h264"_s, u"yuv420p"_s, u"bt709"_s, duration);
 }
 
+// A copy report with these audio streams after the video.
+QString withAudio(const QString& streams)
+{
+    QString report = copyReport();
+    return report.insert(report.indexOf(u"]"_s), u","_s + streams);
+}
+
 } // namespace
 
 class ConverterToolsTest : public QObject
@@ -66,6 +73,7 @@ private Q_SLOTS:
     void looksUpToolsInOrder();
     void findsRealToolsInFixedFolders();
     void reportsMissingTools();
+    void passesExactProbeArguments_data();
     void passesExactProbeArguments();
     void refusesFailedProbe();
     void passesExactFfmpegArguments_data();
@@ -80,6 +88,7 @@ private Q_SLOTS:
     void reportsUnstartableFfmpeg();
     void startsChildWithDefaultSignals();
     void cancelsRepeatedlyWhileRunning();
+    void cancelStopsHangingProbe_data();
     void cancelStopsHangingProbe();
     void refusesBeforeProbing_data();
     void refusesBeforeProbing();
@@ -129,18 +138,40 @@ void ConverterToolsTest::reportsMissingTools()
     QCOMPARE(scratch.temporaryFiles(), QStringList()); // the log made before the lookup is gone
 }
 
+void ConverterToolsTest::passesExactProbeArguments_data()
+{
+    QTest::addColumn<QString>("transfer");
+    QTest::addColumn<QString>("frameTransfer"); // empty: the first frame is not looked at
+    QTest::addColumn<bool>("hdr");
+    QTest::newRow("SDR") << u"bt709"_s << QString() << false;
+    QTest::newRow("PQ in the stream") << u"smpte2084"_s << QString() << true;
+    QTest::newRow("BT.2020, HLG in the frames") << u"bt2020-10"_s << u"arib-std-b67"_s << true;
+    QTest::newRow("BT.2020, SDR frames") << u"bt2020-10"_s << u"bt2020-10"_s << false;
+}
+
 void ConverterToolsTest::passesExactProbeArguments()
 {
+    QFETCH(QString, transfer);
+    QFETCH(QString, frameTransfer);
+    QFETCH(bool, hdr);
     FakeTools tools;
     tools.write(u"ffprobe"_s,
-        u"for a in \"$@\"; do printf '%s\\n' \"$a\"; done > '%1'\nprintf '%2'"_s.arg(
-            tools.path(u"args.txt"_s), copyReport()));
+        u"for a in \"$@\"; do printf '%s\\n' \"$a\"; done >> '%1'\n"
+        u"case \"$*\" in *-read_intervals*) printf '{\"frames\":[{\"color_transfer\":\"%2\"}]}' ;;\n"
+        u"*) printf '%3' ;; esac"_s.arg(tools.path(u"args.txt"_s), frameTransfer,
+            videoReport(u"hevc"_s, u"yuv420p10le"_s, transfer, u"1"_s)));
     Converter converter(tools.folders());
     const QString movie = tools.movie(u"My Trip.mov"_s);
-    converter.inspect(fsPath(movie));
-    QCOMPARE(tools.recordedArguments(),
-        QStringList({ u"-v"_s, u"error"_s, u"-show_streams"_s, u"-show_format"_s, u"-of"_s,
-            u"json"_s, movie }));
+
+    QCOMPARE(converter.inspect(fsPath(movie)).hdr, hdr);
+
+    QStringList expected { u"-v"_s, u"error"_s, u"-show_streams"_s, u"-show_format"_s, u"-of"_s,
+        u"json"_s, movie };
+    if (!frameTransfer.isEmpty()) {
+        expected += { u"-v"_s, u"error"_s, u"-select_streams"_s, u"v:0"_s, u"-read_intervals"_s,
+            u"%+#1"_s, u"-show_entries"_s, u"frame=color_transfer"_s, u"-of"_s, u"json"_s, movie };
+    }
+    QCOMPARE(tools.recordedArguments(), expected);
 }
 
 void ConverterToolsTest::refusesFailedProbe()
@@ -164,21 +195,38 @@ void ConverterToolsTest::refusesFailedProbe()
 void ConverterToolsTest::passesExactFfmpegArguments_data()
 {
     QTest::addColumn<QString>("report");
+    QTest::addColumn<QStringList>("audioPart"); // the maps after the video's
     QTest::addColumn<QStringList>("videoPart");
+    QTest::addColumn<QStringList>("audioFilters");
     QTest::addColumn<QString>("stage");
-    QTest::newRow("copy") << copyReport() << QStringList { u"-c:v"_s, u"copy"_s }
-                          << u"Copying compatible video"_s;
+    const QStringList copy { u"-c:v"_s, u"copy"_s };
+    const QStringList allAudio { u"-map"_s, u"0:a?"_s };
+    const QString stage = u"Copying compatible video"_s;
+    QTest::newRow("copy") << copyReport() << allAudio << copy << QStringList() << stage;
     QTest::newRow("encode") << videoReport(u"prores"_s, u"yuv422p10le"_s, u""_s, u"12.5"_s)
+                            << allAudio
                             << QStringList { u"-c:v"_s, u"libx264"_s, u"-preset"_s, u"fast"_s,
                                    u"-crf"_s, u"18"_s, u"-pix_fmt"_s, u"yuv420p"_s, u"-vf"_s,
                                    u"scale=trunc(iw/2)*2:trunc(ih/2)*2"_s }
-                            << u"Encoding H.264 video"_s;
+                            << QStringList() << u"Encoding H.264 video"_s;
+    const QString mono = uR"({"codec_type":"audio","codec_name":"aac","channel_layout":"mono"})"_s;
+    const QString side = uR"j({"codec_type":"audio","codec_name":"pcm_s24le","channel_layout":"5.1(side)"})j"_s;
+    const QString unreadable = uR"({"codec_type":"audio","codec_tag_string":"apac"})"_s;
+    QTest::newRow("all readable, 5.1(side) named 5.1")
+        << withAudio(mono + u","_s + side) << allAudio << copy
+        << QStringList { u"-filter:a:1"_s, u"channelmap=channel_layout=5.1"_s } << stage;
+    QTest::newRow("unreadable left out")
+        << withAudio(unreadable + u","_s + side + u","_s + unreadable + u","_s + mono)
+        << QStringList { u"-map"_s, u"0:a:1"_s, u"-map"_s, u"0:a:3"_s } << copy
+        << QStringList { u"-filter:a:0"_s, u"channelmap=channel_layout=5.1"_s } << stage;
 }
 
 void ConverterToolsTest::passesExactFfmpegArguments()
 {
     QFETCH(QString, report);
+    QFETCH(QStringList, audioPart);
     QFETCH(QStringList, videoPart);
+    QFETCH(QStringList, audioFilters);
     QFETCH(QString, stage);
     const Scratch scratch;
     FakeTools tools;
@@ -191,15 +239,15 @@ void ConverterToolsTest::passesExactFfmpegArguments()
 
     QCOMPARE(run.failure, QString());
     QCOMPARE(run.reports, Reports({ { 0.0, stage }, { 1.0, u"Done"_s } }));
-    const QStringList arguments = tools.recordedArguments();
+    QStringList arguments = tools.recordedArguments();
     const QStringList head { u"-hide_banner"_s, u"-loglevel"_s, u"error"_s, u"-nostdin"_s, u"-n"_s,
-        u"-i"_s, input, u"-map"_s, u"0:v:0"_s, u"-map"_s, u"0:a?"_s };
-    const QStringList tail { u"-c:a"_s, u"aac"_s, u"-b:a"_s, u"192k"_s, u"-movflags"_s,
-        u"+faststart"_s, u"-progress"_s, u"pipe:1"_s, u"-nostats"_s };
-    QCOMPARE(arguments.size(), videoPart.size() == 2 ? 23 : 31);
-    QCOMPARE(arguments.mid(0, 11), head);
-    QCOMPARE(arguments.mid(11, videoPart.size()), videoPart);
-    QCOMPARE(arguments.mid(11 + videoPart.size(), tail.size()), tail);
+        u"-i"_s, input, u"-map"_s, u"0:v:0"_s };
+    const QStringList tail { u"-c:a"_s, u"aac"_s, u"-b:a"_s, u"192k"_s, u"-map_metadata"_s, u"0"_s,
+        u"-metadata"_s, u"major_brand="_s, u"-metadata"_s, u"minor_version="_s, u"-metadata"_s,
+        u"compatible_brands="_s, u"-movflags"_s, u"+faststart+use_metadata_tags"_s,
+        u"-progress"_s, u"pipe:1"_s, u"-nostats"_s };
+    QCOMPARE(arguments.mid(0, arguments.size() - 1),
+        head + audioPart + videoPart + audioFilters + tail);
     const QRegularExpression temporary(
         u"^%1/\\.bramblecrest-%2\\.mp4$"_s.arg(QRegularExpression::escape(scratch.folder()), uuidPattern));
     QVERIFY2(temporary.match(arguments.last()).hasMatch(), qPrintable(arguments.last()));
@@ -448,13 +496,23 @@ void ConverterToolsTest::cancelsRepeatedlyWhileRunning()
     qInfo("%d of 30 runs finished, the rest were cancelled", finished);
 }
 
+void ConverterToolsTest::cancelStopsHangingProbe_data()
+{
+    QTest::addColumn<QString>("probe");
+    QTest::newRow("the streams") << u"exec sleep 60"_s;
+    QTest::newRow("the first frame")
+        << u"case \"$*\" in *-read_intervals*) exec sleep 60 ;; esac\nprintf '%1'"_s.arg(
+               videoReport(u"hevc"_s, u"yuv420p10le"_s, u"bt2020-10"_s, u"1"_s));
+}
+
 void ConverterToolsTest::cancelStopsHangingProbe()
 {
     // An ffprobe stuck on an unresponsive file (a hung network mount, a FIFO)
     // must not keep a cancelled conversion, or a closing window, waiting.
+    QFETCH(QString, probe);
     const Scratch scratch;
     FakeTools tools;
-    tools.write(u"ffprobe"_s, u"exec sleep 60"_s);
+    tools.write(u"ffprobe"_s, probe);
     Converter converter(tools.folders());
     std::future<QString> outcome = std::async(std::launch::async, [&] {
         try {

@@ -1,4 +1,4 @@
-// Reducing ffprobe's JSON report to duration, copy decision and HDR.
+// Reducing ffprobe's JSON reports to duration, copy decision, audio tracks and HDR.
 #include "ConversionFailure.h"
 #include "MovieInfo.h"
 
@@ -26,6 +26,16 @@ QByteArray report(const QByteArray& streams, const QByteArray& format = R"({"dur
 
 } // namespace
 
+char* toString(const MovieInfo& info)
+{
+    QByteArray audio;
+    for (const MovieInfo::AudioTrack& track : info.audio)
+        audio += " " + QByteArray::number(track.position) + ":" + track.layout.c_str();
+    return qstrdup(QByteArray::number(info.duration) + (info.copyVideo ? " copy" : "")
+        + (info.hdr ? " hdr" : "") + (info.checkFirstFrame ? " check" : "") + " audio "
+        + QByteArray::number(info.audioStreams) + audio);
+}
+
 class MovieReportTest : public QObject
 {
     Q_OBJECT
@@ -36,6 +46,8 @@ private Q_SLOTS:
     void refusesReportWithoutVideo_data();
     void refusesReportWithoutVideo();
     void passesParserErrorThrough();
+    void readsFrameTransfer_data();
+    void readsFrameTransfer();
 };
 
 void MovieReportTest::readsReport_data()
@@ -44,44 +56,61 @@ void MovieReportTest::readsReport_data()
     QTest::addColumn<MovieInfo>("expected");
 
     const QByteArray h264 = video(R"("codec_name":"h264","pix_fmt":"yuv420p")");
-    QTest::newRow("H.264 yuv420p copies") << report(h264) << MovieInfo { 12.5, true, false };
+    QTest::newRow("H.264 yuv420p copies") << report(h264) << MovieInfo { .duration = 12.5, .copyVideo = true };
     QTest::newRow("10-bit H.264 encodes")
-        << report(video(R"("codec_name":"h264","pix_fmt":"yuv420p10le")")) << MovieInfo { 12.5, false, false };
+        << report(video(R"("codec_name":"h264","pix_fmt":"yuv420p10le")")) << MovieInfo { .duration = 12.5 };
     QTest::newRow("HEVC encodes")
-        << report(video(R"("codec_name":"hevc","pix_fmt":"yuv420p")")) << MovieInfo { 12.5, false, false };
+        << report(video(R"("codec_name":"hevc","pix_fmt":"yuv420p")")) << MovieInfo { .duration = 12.5 };
     QTest::newRow("codec letter case matters")
-        << report(video(R"("codec_name":"H264","pix_fmt":"yuv420p")")) << MovieInfo { 12.5, false, false };
+        << report(video(R"("codec_name":"H264","pix_fmt":"yuv420p")")) << MovieInfo { .duration = 12.5 };
     QTest::newRow("pix_fmt not a string")
-        << report(video(R"("codec_name":"h264","pix_fmt":0)")) << MovieInfo { 12.5, false, false };
+        << report(video(R"("codec_name":"h264","pix_fmt":0)")) << MovieInfo { .duration = 12.5 };
     QTest::newRow("audio first, video second")
         << report(R"({"codec_type":"audio","codec_name":"h264","pix_fmt":"yuv420p"},)"
                + video(R"("codec_name":"prores","color_transfer":"smpte2084")"))
-        << MovieInfo { 12.5, false, true };
+        << MovieInfo { .duration = 12.5, .hdr = true, .audioStreams = 1, .audio = { { 0, "" } } };
     QTest::newRow("only the first video stream counts")
-        << report(video(R"("codec_name":"prores")") + "," + h264) << MovieInfo { 12.5, false, false };
+        << report(video(R"("codec_name":"prores")") + "," + h264) << MovieInfo { .duration = 12.5 };
     QTest::newRow("stream without codec_type passed over")
-        << report(R"({"codec_name":"hevc"},{"codec_type":1},)" + h264) << MovieInfo { 12.5, true, false };
-    QTest::newRow("PQ") << report(video(R"("color_transfer":"smpte2084")")) << MovieInfo { 12.5, false, true };
-    QTest::newRow("HLG") << report(video(R"("color_transfer":"arib-std-b67")")) << MovieInfo { 12.5, false, true };
-    QTest::newRow("bt709 is SDR") << report(video(R"("color_transfer":"bt709")")) << MovieInfo { 12.5, false, false };
-    QTest::newRow("bt2020-10 is SDR")
-        << report(video(R"("color_transfer":"bt2020-10")")) << MovieInfo { 12.5, false, false };
-    QTest::newRow("duration N/A") << report(h264, R"({"duration":"N/A"})") << MovieInfo { 0, true, false };
-    QTest::newRow("duration empty") << report(h264, R"({"duration":""})") << MovieInfo { 0, true, false };
-    QTest::newRow("duration with space") << report(h264, R"({"duration":" 12.5"})") << MovieInfo { 0, true, false };
-    QTest::newRow("duration a JSON number") << report(h264, R"({"duration":12.5})") << MovieInfo { 0, true, false };
-    QTest::newRow("format not an object") << report(h264, R"("12.5")") << MovieInfo { 0, true, false };
-    QTest::newRow("no format") << QByteArray(R"({"streams":[)" + h264 + "]}") << MovieInfo { 0, true, false };
+        << report(R"({"codec_name":"hevc"},{"codec_type":1},)" + h264) << MovieInfo { .duration = 12.5, .copyVideo = true };
+    QTest::newRow("PQ") << report(video(R"("color_transfer":"smpte2084")")) << MovieInfo { .duration = 12.5, .hdr = true };
+    QTest::newRow("HLG") << report(video(R"("color_transfer":"arib-std-b67")")) << MovieInfo { .duration = 12.5, .hdr = true };
+    QTest::newRow("bt709 is SDR") << report(video(R"("color_transfer":"bt709")")) << MovieInfo { .duration = 12.5 };
+    QTest::newRow("BT.2020 transfer: the first frame tells")
+        << report(video(R"("color_transfer":"bt2020-10")"))
+        << MovieInfo { .duration = 12.5, .checkFirstFrame = true };
+    QTest::newRow("12-bit BT.2020 transfer") << report(video(R"("color_transfer":"bt2020-12")"))
+                                            << MovieInfo { .duration = 12.5, .checkFirstFrame = true };
+    QTest::newRow("no transfer, BT.2020 primaries")
+        << report(video(R"("color_transfer":"unknown","color_primaries":"bt2020")"))
+        << MovieInfo { .duration = 12.5, .checkFirstFrame = true };
+    QTest::newRow("bt709 transfer, BT.2020 primaries")
+        << report(video(R"("color_transfer":"bt709","color_primaries":"bt2020")"))
+        << MovieInfo { .duration = 12.5 };
+    QTest::newRow("readable audio in order, 5.1(side) as 5.1")
+        << report(h264 + R"(,{"codec_type":"audio"},{"codec_type":"audio","codec_name":"unknown"},)"
+               R"j({"codec_type":"audio","codec_name":"pcm_s24le","channel_layout":"5.1(side)"},)j"
+               R"({"codec_type":"audio","codec_name":"aac","channel_layout":"7.1"})")
+        << MovieInfo { .duration = 12.5, .copyVideo = true, .audioStreams = 4,
+               .audio = { { 2, "5.1" }, { 3, "" } } };
+    QTest::newRow("longest converted stream, not the container")
+        << report(video(R"("duration":"3.0")") + R"(,{"codec_type":"audio","codec_name":"aac",)"
+               R"("duration":"3.5"},{"codec_type":"audio","duration":"9"},)"
+               R"({"codec_type":"subtitle","duration":"6"},)" + video(R"("duration":"8")"))
+        << MovieInfo { .duration = 3.5, .audioStreams = 2, .audio = { { 0, "" } } };
+    QTest::newRow("duration N/A") << report(h264, R"({"duration":"N/A"})") << MovieInfo { .copyVideo = true };
+    QTest::newRow("duration empty") << report(h264, R"({"duration":""})") << MovieInfo { .copyVideo = true };
+    QTest::newRow("duration with space") << report(h264, R"({"duration":" 12.5"})") << MovieInfo { .copyVideo = true };
+    QTest::newRow("duration a JSON number") << report(h264, R"({"duration":12.5})") << MovieInfo { .copyVideo = true };
+    QTest::newRow("format not an object") << report(h264, R"("12.5")") << MovieInfo { .copyVideo = true };
+    QTest::newRow("no format") << QByteArray(R"({"streams":[)" + h264 + "]}") << MovieInfo { .copyVideo = true };
 }
 
 void MovieReportTest::readsReport()
 {
     QFETCH(QByteArray, json);
     QFETCH(MovieInfo, expected);
-    const MovieInfo info = MovieInfo::fromReport(json.toStdString());
-    QCOMPARE(info.duration, expected.duration);
-    QCOMPARE(info.copyVideo, expected.copyVideo);
-    QCOMPARE(info.hdr, expected.hdr);
+    QCOMPARE(MovieInfo::fromReport(json.toStdString()), expected);
 }
 
 void MovieReportTest::refusesReportWithoutVideo_data()
@@ -111,6 +140,24 @@ void MovieReportTest::passesParserErrorThrough()
 {
     QVERIFY_THROWS_EXCEPTION(nlohmann::json::parse_error, MovieInfo::fromReport("{\"streams\": ["));
     QVERIFY_THROWS_EXCEPTION(nlohmann::json::parse_error, MovieInfo::fromReport(""));
+}
+
+void MovieReportTest::readsFrameTransfer_data()
+{
+    QTest::addColumn<QByteArray>("json");
+    QTest::addColumn<bool>("hdr");
+    QTest::newRow("HLG") << QByteArray(R"({"frames":[{"color_transfer":"arib-std-b67"}]})") << true;
+    QTest::newRow("PQ") << QByteArray(R"({"frames":[{"color_transfer":"smpte2084"}]})") << true;
+    QTest::newRow("BT.2020") << QByteArray(R"({"frames":[{"color_transfer":"bt2020-10"}]})") << false;
+    QTest::newRow("no frames") << QByteArray(R"({"frames":[]})") << false;
+    QTest::newRow("top level an array") << QByteArray("[1]") << false;
+}
+
+void MovieReportTest::readsFrameTransfer()
+{
+    QFETCH(QByteArray, json);
+    QFETCH(bool, hdr);
+    QCOMPARE(MovieInfo::framesAreHdr(json.toStdString()), hdr);
 }
 
 QTEST_APPLESS_MAIN(MovieReportTest)

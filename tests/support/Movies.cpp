@@ -26,22 +26,55 @@ QString runTool(const QString& program, const QStringList& arguments)
     return QString::fromUtf8(process.readAllStandardOutput());
 }
 
-// Generates once; a half-written movie never has the final name, so tests
-// running side by side just generate it twice.
-QString generated(const QString& name, const QStringList& arguments)
+const QString folder = QStringLiteral(BRAMBLECREST_FIXTURES);
+
+// Makes the fixture `name` once with `make`, which writes the path it is
+// given; a half-written movie never has the final name, so tests running
+// side by side just make it twice.
+template<typename Make>
+QString made(const QString& name, const Make& make)
 {
-    const QString folder = QStringLiteral(BRAMBLECREST_FIXTURES);
     const QString path = folder + u'/' + name;
     if (QFile::exists(path))
         return path;
     QDir().mkpath(folder);
     const QString partial
         = folder + u"/partial-"_s + QUuid::createUuid().toString(QUuid::WithoutBraces) + u".mov"_s;
-    runTool(u"/usr/bin/ffmpeg"_s,
-        QStringList { u"-v"_s, u"error"_s, u"-nostdin"_s, u"-y"_s } + arguments + QStringList { partial });
+    make(partial);
     QFile::rename(partial, path);
     QFile::remove(partial);
     return path;
+}
+
+QString generated(const QString& name, const QStringList& arguments)
+{
+    return made(name, [&](const QString& partial) {
+        runTool(u"/usr/bin/ffmpeg"_s,
+            QStringList { u"-v"_s, u"error"_s, u"-nostdin"_s, u"-y"_s } + arguments + QStringList { partial });
+    });
+}
+
+// `movie` with its `nth` AAC track (from 0) turned into one that ffmpeg has no
+// decoder for: its sample description's type becomes "apac", and the esds box
+// that would still tell AAC gets a name nothing reads.
+QString withUnreadableAudio(const QString& name, const QString& movie, int nth)
+{
+    return made(name, [&](const QString& partial) {
+        QFile source(movie), target(partial);
+        if (!source.open(QIODevice::ReadOnly) || !target.open(QIODevice::WriteOnly))
+            qFatal("cannot edit %s", qPrintable(movie));
+        QByteArray bytes = source.readAll();
+        qsizetype stsd = -1;
+        for (int found = -1; found < nth;) {
+            if ((stsd = bytes.indexOf("stsd", stsd + 1)) < 0)
+                qFatal("%s has no AAC track %d", qPrintable(movie), nth);
+            // type, version and flags, entry count, the first entry's size
+            found += bytes.mid(stsd + 16, 4) == "mp4a";
+        }
+        bytes.replace(stsd + 16, 4, "apac");
+        bytes.replace(bytes.indexOf("esds", stsd), 4, "xpac");
+        target.write(bytes);
+    });
 }
 
 const QStringList testPicture(const QString& size, int seconds)
@@ -120,6 +153,59 @@ QString longCopy()
             + testTone(30)
             + QStringList { u"-c:v"_s, u"libx264"_s, u"-pix_fmt"_s, u"yuv420p"_s, u"-c:a"_s,
                 u"aac"_s, u"-shortest"_s });
+}
+
+QString phone(const QString& videoCodec)
+{
+    const QString plain = generated(u"phone-plain-%1.mov"_s.arg(videoCodec),
+        testPicture(u"320x240"_s, 2) + testTone(2)
+            + QStringList { u"-f"_s, u"lavfi"_s, u"-i"_s, u"sine=duration=2"_s, u"-map"_s, u"0"_s,
+                u"-map"_s, u"1"_s, u"-map"_s, u"2"_s, u"-c:v"_s, videoCodec, u"-pix_fmt"_s,
+                videoCodec == u"libx264"_s ? u"yuv420p"_s : u"yuv422p10le"_s, u"-c:a"_s, u"aac"_s });
+    // ffmpeg 5.1 turns a "rotate" key into a rotation only when it copies.
+    QStringList tagging { u"-i"_s, plain, u"-map"_s, u"0"_s, u"-c"_s, u"copy"_s,
+        u"-metadata:s:v"_s, u"rotate=90"_s, u"-timecode"_s, u"01:00:00:00"_s, u"-movflags"_s,
+        u"use_metadata_tags"_s };
+    const QString prefix = u"com.apple.quicktime."_s;
+    for (const QString& tag : { u"creation_time=2025-06-01T10:20:30.000000Z"_s,
+             prefix + u"location.ISO6709=+48.8584+002.2945+035.000/"_s, prefix + u"make=Apple"_s,
+             prefix + u"model=iPhone 15 Pro"_s, prefix + u"software=17.5"_s,
+             prefix + u"creationdate=2025-06-01T12:20:30+0200"_s })
+        tagging << u"-metadata"_s << tag;
+    return withUnreadableAudio(u"phone-%1.mov"_s.arg(videoCodec),
+        generated(u"phone-tagged-%1.mov"_s.arg(videoCodec), tagging), 1);
+}
+
+QString unreadableSound()
+{
+    return withUnreadableAudio(u"unreadable-sound.mov"_s, h264(), 0);
+}
+
+QString surround()
+{
+    return generated(u"surround.mov"_s,
+        testPicture(u"320x240"_s, 1)
+            + QStringList { u"-f"_s, u"lavfi"_s, u"-i"_s, u"anullsrc=cl=5.1(side):d=1"_s,
+                u"-c:v"_s, u"libx264"_s, u"-pix_fmt"_s, u"yuv420p"_s, u"-c:a"_s, u"pcm_s16le"_s });
+}
+
+QString hlgInFrames()
+{
+    return generated(u"hlg-sei.mov"_s,
+        testPicture(u"320x240"_s, 1)
+            + QStringList { u"-c:v"_s, u"libx265"_s, u"-x265-params"_s,
+                u"atc-sei=18:log-level=error"_s, u"-pix_fmt"_s, u"yuv420p10le"_s,
+                u"-color_trc"_s, u"bt2020-10"_s, u"-color_primaries"_s, u"bt2020"_s,
+                u"-colorspace"_s, u"bt2020nc"_s, u"-tag:v"_s, u"hvc1"_s });
+}
+
+QString longText()
+{
+    return generated(u"longtext.mov"_s,
+        testPicture(u"320x240"_s, 3) + testTone(3)
+            + QStringList { u"-f"_s, u"srt"_s, u"-i"_s,
+                u"data:,1\n00:00:05,000 --> 00:00:06,000\nBye\n"_s, u"-c:v"_s, u"libx264"_s,
+                u"-pix_fmt"_s, u"yuv420p"_s, u"-c:a"_s, u"aac"_s, u"-c:s"_s, u"mov_text"_s });
 }
 
 QJsonObject probe(const QString& path)

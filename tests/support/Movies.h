@@ -17,6 +17,14 @@ QString hlg();          // H.264 tagged with the HLG transfer (arib-std-b67)
 QString slowEncode();   // 1280x720 ProRes, 10 s: an encode long enough to cancel
 QString faststart();    // 320x240 H.264 with AAC, 10 s, index at the front: cut short, it still opens
 QString longCopy();     // 320x240 H.264 yuv420p with AAC audio, 30 s: a copy that takes a while
+// As phones write it: `videoCodec` (libx264 or prores_ks), an AAC track, a
+// second in a format ffmpeg cannot decode (as Apple's spatial audio), the
+// recording date, Apple's location and device keys, a rotation and a timecode.
+QString phone(const QString& videoCodec);
+QString unreadableSound();  // h264() with its only sound in a format ffmpeg cannot decode
+QString surround();         // H.264 with 5.1 PCM as QuickTime's L R C LFE Ls Rs: 5.1(side)
+QString hlgInFrames();      // HEVC 10-bit, BT.2020 transfer, HLG only in an SEI message
+QString longText();         // H.264 and AAC of 3 s with a text track of 6 s
 
 // ffprobe's streams and format of a file, as JSON.
 QJsonObject probe(const QString& path);
