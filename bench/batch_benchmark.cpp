@@ -60,8 +60,11 @@ QStringList ffmpegArguments(const Movie& movie, const QString& output)
     else
         arguments << u"-c:v"_s << u"libx264"_s << u"-preset"_s << u"fast"_s << u"-crf"_s << u"18"_s
                   << u"-pix_fmt"_s << u"yuv420p"_s << u"-vf"_s << u"scale=trunc(iw/2)*2:trunc(ih/2)*2"_s;
-    arguments << u"-c:a"_s << u"aac"_s << u"-b:a"_s << u"192k"_s << u"-movflags"_s << u"+faststart"_s
-              << u"-progress"_s << u"pipe:1"_s << u"-nostats"_s << output;
+    arguments << u"-c:a"_s << u"aac"_s << u"-b:a"_s << u"192k"_s << u"-map_metadata"_s << u"0"_s
+              << u"-metadata"_s << u"major_brand="_s << u"-metadata"_s << u"minor_version="_s
+              << u"-metadata"_s << u"compatible_brands="_s << u"-movflags"_s
+              << u"+faststart+use_metadata_tags"_s << u"-progress"_s << u"pipe:1"_s << u"-nostats"_s
+              << output;
     return arguments;
 }
 

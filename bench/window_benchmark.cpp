@@ -466,8 +466,10 @@ double bareFfmpegSeconds(const QStringList& movies, const QString& outputFolder)
         ffmpeg.start(u"/usr/bin/ffmpeg"_s,
             { u"-hide_banner"_s, u"-loglevel"_s, u"error"_s, u"-nostdin"_s, u"-n"_s, u"-i"_s, movie,
                 u"-map"_s, u"0:v:0"_s, u"-map"_s, u"0:a?"_s, u"-c:v"_s, u"copy"_s, u"-c:a"_s,
-                u"aac"_s, u"-b:a"_s, u"192k"_s, u"-movflags"_s, u"+faststart"_s, u"-progress"_s,
-                u"pipe:1"_s, u"-nostats"_s, output });
+                u"aac"_s, u"-b:a"_s, u"192k"_s, u"-map_metadata"_s, u"0"_s, u"-metadata"_s,
+                u"major_brand="_s, u"-metadata"_s, u"minor_version="_s, u"-metadata"_s,
+                u"compatible_brands="_s, u"-movflags"_s, u"+faststart+use_metadata_tags"_s,
+                u"-progress"_s, u"pipe:1"_s, u"-nostats"_s, output });
         if (!ffmpeg.waitForFinished(-1) || ffmpeg.exitCode() != 0) {
             std::fprintf(stderr, "window_benchmark: ffmpeg failed on %s\n", qPrintable(movie));
             std::exit(1);

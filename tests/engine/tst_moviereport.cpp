@@ -46,8 +46,6 @@ private Q_SLOTS:
     void refusesReportWithoutVideo_data();
     void refusesReportWithoutVideo();
     void passesParserErrorThrough();
-    void readsFrameTransfer_data();
-    void readsFrameTransfer();
 };
 
 void MovieReportTest::readsReport_data()
@@ -140,24 +138,6 @@ void MovieReportTest::passesParserErrorThrough()
 {
     QVERIFY_THROWS_EXCEPTION(nlohmann::json::parse_error, MovieInfo::fromReport("{\"streams\": ["));
     QVERIFY_THROWS_EXCEPTION(nlohmann::json::parse_error, MovieInfo::fromReport(""));
-}
-
-void MovieReportTest::readsFrameTransfer_data()
-{
-    QTest::addColumn<QByteArray>("json");
-    QTest::addColumn<bool>("hdr");
-    QTest::newRow("HLG") << QByteArray(R"({"frames":[{"color_transfer":"arib-std-b67"}]})") << true;
-    QTest::newRow("PQ") << QByteArray(R"({"frames":[{"color_transfer":"smpte2084"}]})") << true;
-    QTest::newRow("BT.2020") << QByteArray(R"({"frames":[{"color_transfer":"bt2020-10"}]})") << false;
-    QTest::newRow("no frames") << QByteArray(R"({"frames":[]})") << false;
-    QTest::newRow("top level an array") << QByteArray("[1]") << false;
-}
-
-void MovieReportTest::readsFrameTransfer()
-{
-    QFETCH(QByteArray, json);
-    QFETCH(bool, hdr);
-    QCOMPARE(MovieInfo::framesAreHdr(json.toStdString()), hdr);
 }
 
 QTEST_APPLESS_MAIN(MovieReportTest)
