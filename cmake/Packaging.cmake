@@ -24,6 +24,10 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "ffmpeg, qml6-module-qtquick, qml6-module-qtquick-controls, \
 qml6-module-qtquick-templates, qml6-module-qtquick-layouts, qml6-module-qtquick-shapes, \
 qml6-module-qtquick-window, qml6-module-qtqml-workerscript, qt6-qpa-plugins, libqt6svg6")
-# The command line's sleep inhibitor is loaded only when there is a bus to ask.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libsystemd0")
+# Used where installed, done without elsewhere: the command line's sleep
+# inhibitor, loaded when there is a bus to ask; Qt's Wayland platform
+# plugin, without which a Wayland session shows the window through
+# XWayland; the portal theme the window asks for, which brings the
+# desktop's file dialogs.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libsystemd0, qt6-wayland, qt6-xdgdesktopportal-platformtheme")
 include(CPack)
