@@ -3,6 +3,7 @@
 // the event loop went without a turn meanwhile, and the reading of the tree
 // alone against QDirIterator with a QFileInfo per entry. Prints medians.
 #include "AppModel.h"
+#include "Median.h"
 #include "MovieFolders.h"
 
 #include <QCoreApplication>
@@ -21,13 +22,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const std::size_t middle = values.size() / 2;
-    return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
-}
 
 // DCIM/Day N/Camera M: 10 x 10 folders, each with 20 movies and 79 other
 // files, as cameras leave them (thumbnails, proxies, metadata, hidden files).

@@ -3,6 +3,7 @@
 // model to the list's dataChanged signals. Prints medians of several runs.
 #include "AppModel.h"
 #include "Converter.h"
+#include "Median.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -17,13 +18,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const std::size_t middle = values.size() / 2;
-    return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
-}
 
 double medianMilliseconds(int runs, const std::function<double()>& run)
 {

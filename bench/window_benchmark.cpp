@@ -13,6 +13,7 @@
 //        window_benchmark --batch-once <movie>...     one sample of the batch
 // Needs a display; bench/window-benchmark provides a virtual one.
 #include "AppModel.h"
+#include "Median.h"
 #include "WindowSet.h"
 
 #include <QApplication>
@@ -382,13 +383,6 @@ int runOnce(int argc, char* argv[], int queueSize)
         addAndScroll(opened, queueSize);
     std::printf("\n");
     return 0;
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const std::size_t middle = values.size() / 2;
-    return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
 }
 
 // One child run's printed line, split into its fields.
