@@ -68,8 +68,7 @@ void BatchRun::start()
             m_stages.insert(item.id, Stage::Waiting);
         }
     }
-    m_converted = m_failed = m_forgotten = 0;
-    m_sawCancel = false;
+    m_converted = m_failed = m_stopped = m_forgotten = 0;
     m_nextInBatch = 0;
     m_nextToInspect = 0;
     setRunning(true);
@@ -231,8 +230,6 @@ void BatchRun::finishItem(const QUuid& id, const QUrl& output, const QString& fa
         return;
     }
     if (failed) {
-        if (failure == QLatin1String(ConversionFailure::cancelled))
-            m_sawCancel = true;
         m_items.setStatus(row, failure);
         m_items.setFailed(row, true);
     } else {
@@ -240,7 +237,8 @@ void BatchRun::finishItem(const QUuid& id, const QUrl& output, const QString& fa
         m_items.setStatus(row, u"Done"_s);
         m_items.setProgress(row, 1);
     }
-    settle(id, failed ? Stage::Failed : Stage::Converted);
+    const bool stopped = failed && failure == QLatin1String(ConversionFailure::cancelled);
+    settle(id, stopped ? Stage::Stopped : failed ? Stage::Failed : Stage::Converted);
 }
 
 // Counts a movie once, when it first leaves the waiting or running stage.
@@ -254,6 +252,8 @@ void BatchRun::settle(const QUuid& id, Stage stage)
         ++m_converted;
     else if (stage == Stage::Failed)
         ++m_failed;
+    else if (stage == Stage::Stopped)
+        ++m_stopped;
     else if (stage == Stage::Forgotten)
         ++m_forgotten;
     Q_EMIT progressed();
@@ -274,7 +274,7 @@ double BatchRun::fraction() const
 bool BatchRun::cancelled() const
 {
     // A movie that never had its turn was held back by a cancellation.
-    return m_sawCancel || finished() + m_forgotten < taken();
+    return m_stopped > 0 || finished() + m_forgotten < taken();
 }
 
 BatchRun::Outcome BatchRun::outcome() const

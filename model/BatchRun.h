@@ -67,9 +67,10 @@ public:
     bool running() const { return m_running; }
     // Movies the batch took when it started.
     int taken() const { return static_cast<int>(m_batch.size()); }
-    // Movies of the batch that have converted or failed.
-    int finished() const { return m_converted + m_failed; }
+    // Movies of the batch that have converted, failed or been cancelled.
+    int finished() const { return m_converted + m_failed + m_stopped; }
     int converted() const { return m_converted; }
+    // Movies that failed; one the user cancelled did not.
     int failed() const { return m_failed; }
     // Stopped by the user: some movie ended "Cancelled", or never had its turn.
     bool cancelled() const;
@@ -88,7 +89,7 @@ Q_SIGNALS:
 
 private:
     // What is known of one movie of the batch.
-    enum class Stage { Waiting, Running, Converted, Failed, Forgotten };
+    enum class Stage { Waiting, Running, Converted, Failed, Stopped, Forgotten };
     // A movie between its inspection ahead and its turn.
     struct Inspection
     {
@@ -127,7 +128,7 @@ private:
     int m_converted = 0;
     int m_failed = 0;
     int m_forgotten = 0; // left the queue before they finished
-    bool m_sawCancel = false; // some movie ended "Cancelled"
+    int m_stopped = 0; // ended "Cancelled"
     qsizetype m_nextInBatch = 0; // the next to start
     qsizetype m_nextToInspect = 0; // the next to inspect ahead
     QHash<QUuid, Inspection> m_inspections; // inspected or being inspected, not started

@@ -353,6 +353,8 @@ void BatchRunTest::cancelsBetweenItems()
     QCOMPARE(item(model, 2).progress, 0.0);
     QVERIFY(model.batch()->outcome().cancelled);
     QCOMPARE(model.batch()->left(), 1);
+    QCOMPARE(model.batch()->converted(), 1);
+    QCOMPARE(model.batch()->failed(), 0); // a cancelled movie did not fail
     QVERIFY(model.converter().isCancelled()); // until the next start
     QCOMPARE(QDir(scratch.folder()).entryList(QDir::Files | QDir::Hidden).filter(u".mp4"_s),
         QStringList { u"first.mp4"_s });
