@@ -32,13 +32,7 @@ WindowSet::WindowSet(
     connect(&engine, &QQmlEngine::quit, this, &WindowSet::closeAll);
     // A click on the notification of the batches' end brings back the
     // window the user worked in last.
-    connect(&m_batches, &ApplicationBatches::notificationClicked, this, [this] {
-        if (QQuickWindow* window = frontmost()) {
-            window->show();
-            window->raise();
-            window->requestActivate();
-        }
-    });
+    connect(&m_batches, &ApplicationBatches::notificationClicked, this, [this] { raiseFrontmost(); });
 }
 
 void WindowSet::chooseRenderer()
