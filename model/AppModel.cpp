@@ -28,12 +28,14 @@ QByteArray folderOf(const QByteArray& path)
     return slash > 0 ? path.left(slash) : QByteArray("/");
 }
 
-// The bytes after the last full stop of the file name; a name that only
-// starts with a full stop (".mov") has none.
-QByteArray pathExtension(const QByteArray& name)
+// The text after the last full stop of the file name; a name that only
+// starts with a full stop (".mov") has none. Text is enough: bytes that are
+// not UTF-8 become U+FFFD, never a full stop or a letter.
+QString pathExtension(const QUrl& url)
 {
-    const qsizetype dot = name.lastIndexOf('.');
-    return dot > 0 ? name.sliced(dot + 1) : QByteArray();
+    const QString name = url.fileName();
+    const qsizetype dot = name.lastIndexOf(u'.');
+    return dot > 0 ? name.mid(dot + 1) : QString();
 }
 
 QByteArray withoutExtension(const QByteArray& name)
@@ -111,11 +113,10 @@ void AppModel::addWaitingUrls()
         // Only local files can be handed to ffmpeg; anything else is refused
         // like another kind. A name ending in .mov is taken as a movie without
         // looking at it, so a long list of files costs no disk access here.
-        const QByteArray path = fileUrls::path(url);
-        if (url.isLocalFile() && pathExtension(lastComponent(path)).toLower() == "mov")
+        if (url.isLocalFile() && pathExtension(url).toLower() == u"mov"_s)
             addMovie(url);
-        else if (url.isLocalFile() && movieFolders::isFolder(path))
-            readFolder(path);
+        else if (url.isLocalFile() && movieFolders::isFolder(fileUrls::path(url)))
+            readFolder(fileUrls::path(url));
         else
             setNotice(refusedKindNotice);
     }

@@ -374,14 +374,16 @@ void DBusTest::takesFilesFromArguments_data()
     QTest::addColumn<QByteArrayList>("expected"); // paths relative to the working folder, or URLs
 
     QTest::newRow("relative and absolute paths, in order, folders too")
-        << QByteArrayList { "b.mov", "sub", "WORK/a.mov" } << QByteArrayList { "b.mov", "sub", "a.mov" };
+        << QByteArrayList { "b.mov", "sub", "WORK/a.mov" }
+        << QByteArrayList { "b.mov", "sub", "a.mov" };
     QTest::newRow("file URIs, existing or not")
         << QByteArrayList { "file://WORK/a.mov", "file:///srv/gone%20away.mov" }
         << QByteArrayList { "a.mov", "file:///srv/gone%20away.mov" };
     QTest::newRow("names that are not UTF-8, as paths and URIs")
         << QByteArrayList { "Caf\xe9.mov", "./sub/../Caf\xe9.mov", "file://WORK/Caf%E9.mov",
                "file:///srv/b\xff c.mov" }
-        << QByteArrayList { "Caf\xe9.mov", "Caf\xe9.mov", "Caf\xe9.mov", "file:///srv/b%FF%20c.mov" };
+        << QByteArrayList { "Caf\xe9.mov", "Caf\xe9.mov", "Caf\xe9.mov",
+               "file:///srv/b%FF%20c.mov" };
     QTest::newRow("anything else is left out")
         << QByteArrayList { "--new-window", "missing.mov", "https://example.com/c.mov", "",
                "sub/../notes.txt" }
@@ -416,8 +418,10 @@ void DBusTest::revealsThroughTheFileManager_data()
     QTest::newRow("space") << "/tmp/x/Trip 1.mp4"_ba << u"file:///tmp/x/Trip%201.mp4"_s;
     QTest::newRow("accents") << "/tmp/x/Été à Nîmes.mp4"_ba
                              << u"file:///tmp/x/%C3%89t%C3%A9%20%C3%A0%20N%C3%AEmes.mp4"_s;
-    QTest::newRow("percent and hash") << "/tmp/x/50% #2.mp4"_ba << u"file:///tmp/x/50%25%20%232.mp4"_s;
-    QTest::newRow("not UTF-8") << "/tmp/x/Caf\xe9 \xff.mp4"_ba << u"file:///tmp/x/Caf%E9%20%FF.mp4"_s;
+    QTest::newRow("percent and hash")
+        << "/tmp/x/50% #2.mp4"_ba << u"file:///tmp/x/50%25%20%232.mp4"_s;
+    QTest::newRow("not UTF-8") << "/tmp/x/Caf\xe9 \xff.mp4"_ba
+                               << u"file:///tmp/x/Caf%E9%20%FF.mp4"_s;
 }
 
 void DBusTest::revealsThroughTheFileManager()
