@@ -10,11 +10,11 @@
 #include "WindowSet.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QIcon>
 #include <QQmlApplicationEngine>
 #include <QQuickStyle>
 #include <QtQml/qqmlextensionplugin.h>
+#include <filesystem>
 
 Q_IMPORT_QML_PLUGIN(BramblecrestPlugin)
 
@@ -48,8 +48,16 @@ int bramblecrestRunWindowed(int argc, char* argv[])
     QApplication::setDesktopFileName(ApplicationService::applicationId);
     QApplication::setWindowIcon(QIcon(u":/Bramblecrest/icons/bramblecrest.svg"_s));
     QQuickStyle::setStyle(u"Basic"_s);
-    // Qt has taken its own options (-platform and the like) out by now.
-    launch.urls = LaunchRequest::urlsFromArguments(QCoreApplication::arguments().mid(1), QDir::currentPath());
+    // Qt has taken its own options (-platform and the like) out of argv by
+    // now. The rest are read as bytes: QCoreApplication::arguments() would
+    // turn a file name that is not UTF-8 into another name.
+    QByteArrayList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments.append(QByteArray(argv[i]));
+    std::error_code noFolder;
+    const std::string workingFolder = std::filesystem::current_path(noFolder).native();
+    launch.urls
+        = LaunchRequest::urlsFromArguments(arguments, QByteArray::fromStdString(workingFolder));
 
     QQmlApplicationEngine engine;
     WindowSet windows(engine, [] { return std::make_shared<DialogFilePicker>(); });

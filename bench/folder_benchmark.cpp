@@ -120,7 +120,7 @@ int main(int argc, char* argv[])
         rows = times.rows;
         QElapsedTimer clock;
         clock.start();
-        const qsizetype found = movieFolders::moviesIn(folder).size();
+        const qsizetype found = movieFolders::moviesIn(QFile::encodeName(folder)).size();
         reads.push_back(clock.nsecsElapsed() / 1e6);
         if (found != 2000)
             std::fprintf(stderr, "moviesIn found %lld movies\n", static_cast<long long>(found));

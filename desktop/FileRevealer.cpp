@@ -1,10 +1,11 @@
 // Revealing a file through the freedesktop file-manager interface.
 #include "FileRevealer.h"
 
+#include "FileUrls.h"
+
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDesktopServices>
-#include <QFileInfo>
 
 using namespace Qt::StringLiterals;
 
@@ -22,7 +23,9 @@ void FileRevealer::reveal(const QUrl& file)
     }
     QDBusMessage call = QDBusMessage::createMethodCall(u"org.freedesktop.FileManager1"_s,
         u"/org/freedesktop/FileManager1"_s, u"org.freedesktop.FileManager1"_s, u"ShowItems"_s);
-    call << QStringList { file.toString(QUrl::FullyEncoded) } << QString();
+    // Fully encoded, so a name that is not UTF-8 reaches the file manager
+    // as its bytes; the same file is then shown whatever reached it.
+    call << QStringList { fileUrls::normalized(file).toString(QUrl::FullyEncoded) } << QString();
     // The bus's own timeout: a file manager started by this very call may
     // take a while to answer, and opening the folder too would show two windows.
     auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call), this);
@@ -35,7 +38,9 @@ void FileRevealer::reveal(const QUrl& file)
 
 void FileRevealer::openFolder(const QUrl& file)
 {
-    const QUrl folder = QUrl::fromLocalFile(QFileInfo(file.toLocalFile()).path());
+    const QByteArray path = fileUrls::path(file);
+    const qsizetype slash = path.lastIndexOf('/');
+    const QUrl folder = fileUrls::fromPath(slash > 0 ? path.left(slash) : QByteArray("/"));
     QDesktopServices::openUrl(folder);
     Q_EMIT openedFolder(folder);
 }

@@ -2,8 +2,8 @@
 // arguments name, and the launcher's token for startup feedback and focus.
 #pragma once
 
+#include <QByteArrayList>
 #include <QList>
-#include <QStringList>
 #include <QUrl>
 #include <QVariantMap>
 
@@ -16,8 +16,10 @@ struct LaunchRequest
 
     // Every argument that is a file: URI, or the absolute or relative path
     // (taken from `workingFolder`) of an existing file or folder, as a URL, in order;
-    // other arguments are left out.
-    static QList<QUrl> urlsFromArguments(const QStringList& arguments, const QString& workingFolder);
+    // other arguments are left out. Arguments and folder are the bytes the
+    // program was given: a file name need not be UTF-8.
+    static QList<QUrl> urlsFromArguments(
+        const QByteArrayList& arguments, const QByteArray& workingFolder);
     // The launcher's tokens from this process's environment. Read before the
     // platform plugin starts, which takes them for the first window.
     static QVariantMap platformDataFromEnvironment();

@@ -93,4 +93,18 @@ std::string_view lastCodePoints(std::string_view text, std::size_t count)
     return text.substr(start);
 }
 
+std::size_t characterBoundaryAtMost(std::string_view bytes, std::size_t limit)
+{
+    std::size_t at = 0;
+    while (at < bytes.size()) {
+        std::size_t subpart = 0;
+        const std::size_t length = sequenceLength(bytes, at, subpart);
+        const std::size_t step = length != 0 ? length : subpart;
+        if (at + step > limit)
+            break;
+        at += step;
+    }
+    return at;
+}
+
 } // namespace utf8

@@ -4,18 +4,33 @@
 
 #include "Converter.h"
 #include "FilePicker.h"
+#include "FileUrls.h"
 #include "MovieFolders.h"
+#include "Utf8.h"
 
-#include <QDir>
-#include <QFile>
+#include <algorithm>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
+// The last component of a path, and the folder before it.
+QByteArray lastComponent(const QByteArray& path)
+{
+    return path.sliced(path.lastIndexOf('/') + 1);
+}
+
+QByteArray folderOf(const QByteArray& path)
+{
+    const qsizetype slash = path.lastIndexOf('/');
+    return slash > 0 ? path.left(slash) : QByteArray("/");
+}
+
 // The text after the last full stop of the file name; a name that only
-// starts with a full stop (".mov") has none.
+// starts with a full stop (".mov") has none. Text is enough: bytes that are
+// not UTF-8 become U+FFFD, never a full stop or a letter.
 QString pathExtension(const QUrl& url)
 {
     const QString name = url.fileName();
@@ -23,18 +38,37 @@ QString pathExtension(const QUrl& url)
     return dot > 0 ? name.mid(dot + 1) : QString();
 }
 
-QString withoutExtension(const QString& name)
+QByteArray withoutExtension(const QByteArray& name)
 {
-    const qsizetype dot = name.lastIndexOf(u'.');
+    const qsizetype dot = name.lastIndexOf('.');
     return dot > 0 ? name.left(dot) : name;
 }
 
 // Anything at the path counts, a dangling symbolic link included: the final
 // rename would refuse it as well.
-bool somethingExists(const QString& path)
+bool somethingExists(const QByteArray& path)
 {
     struct stat info;
-    return ::lstat(QFile::encodeName(path).constData(), &info) == 0;
+    return ::lstat(path.constData(), &info) == 0;
+}
+
+// The longest name the folder takes, in bytes.
+qsizetype nameLimit(const QByteArray& folder)
+{
+    const long limit = ::pathconf(folder.constData(), _PC_NAME_MAX);
+    return limit > 0 ? limit : 255;
+}
+
+// `base` + `ending`, the base cut between two characters where both would
+// not fit in `limit` bytes.
+QByteArray fittingName(const QByteArray& base, const QByteArray& ending, qsizetype limit)
+{
+    const qsizetype room = std::max<qsizetype>(limit - ending.size(), 0);
+    if (base.size() <= room)
+        return base + ending;
+    const std::size_t kept = utf8::characterBoundaryAtMost(
+        std::string_view(base.constData(), base.size()), static_cast<std::size_t>(room));
+    return base.left(static_cast<qsizetype>(kept)) + ending;
 }
 
 } // namespace
@@ -53,6 +87,11 @@ AppModel::AppModel(std::shared_ptr<FilePicker> picker, std::shared_ptr<Converter
 
 AppModel::~AppModel() = default;
 
+QString AppModel::destinationPath() const
+{
+    return QString::fromUtf8(fileUrls::path(m_destination));
+}
+
 bool AppModel::hasPending() const
 {
     return m_items.count() > m_items.outputCount();
@@ -60,7 +99,9 @@ bool AppModel::hasPending() const
 
 void AppModel::add(const QList<QUrl>& urls)
 {
-    m_waitingUrls.insert(m_waitingUrls.end(), urls.cbegin(), urls.cend());
+    // One spelling per file, whichever way its URL came, so duplicates are found.
+    for (const QUrl& url : urls)
+        m_waitingUrls.push_back(fileUrls::normalized(url));
     addWaitingUrls();
 }
 
@@ -74,8 +115,8 @@ void AppModel::addWaitingUrls()
         // looking at it, so a long list of files costs no disk access here.
         if (url.isLocalFile() && pathExtension(url).toLower() == u"mov"_s)
             addMovie(url);
-        else if (url.isLocalFile() && movieFolders::isFolder(url.toLocalFile()))
-            readFolder(url.toLocalFile());
+        else if (url.isLocalFile() && movieFolders::isFolder(fileUrls::path(url)))
+            readFolder(fileUrls::path(url));
         else
             setNotice(refusedKindNotice);
     }
@@ -87,14 +128,14 @@ void AppModel::addMovie(const QUrl& url)
         m_items.append(QueueItem::forUrl(url));
 }
 
-void AppModel::readFolder(const QString& path)
+void AppModel::readFolder(const QByteArray& path)
 {
     // Off the main thread: a network share or a large card can take seconds
     // to list, and the window must go on drawing meanwhile.
     m_readingFolder = true;
     const quint64 reading = ++m_folderReading;
     m_folderReader = std::jthread([this, path, reading](std::stop_token stop) {
-        QStringList movies = movieFolders::moviesIn(path, stop);
+        QByteArrayList movies = movieFolders::moviesIn(path, stop);
         if (stop.stop_requested())
             return;
         // Posted to the model, so it is dropped if the model has gone.
@@ -104,7 +145,7 @@ void AppModel::readFolder(const QString& path)
     });
 }
 
-void AppModel::addFolderMovies(quint64 reading, const QStringList& movies)
+void AppModel::addFolderMovies(quint64 reading, const QByteArrayList& movies)
 {
     if (reading != m_folderReading)
         return; // the list was cleared while the folder was read
@@ -113,8 +154,8 @@ void AppModel::addFolderMovies(quint64 reading, const QStringList& movies)
     // folder without any movie was the wrong folder.
     if (movies.isEmpty())
         setNotice(refusedKindNotice);
-    for (const QString& movie : movies)
-        addMovie(QUrl::fromLocalFile(movie));
+    for (const QByteArray& movie : movies)
+        addMovie(fileUrls::fromPath(movie));
     addWaitingUrls();
 }
 
@@ -131,23 +172,31 @@ void AppModel::chooseFolder()
     if (!m_picker)
         return;
     if (const auto chosen = m_picker->pickFolder())
-        setDestination(chosen->isEmpty() ? QUrl() : chosen->constFirst());
+        setDestination(chosen->isEmpty() ? QUrl() : fileUrls::normalized(chosen->constFirst()));
 }
 
 QUrl AppModel::outputURL(const QUrl& source) const
 {
-    const QString sourcePath = source.toLocalFile();
-    const QString folder = m_destination.isEmpty() ? QFileInfo(sourcePath).path()
-                                                   : m_destination.toLocalFile();
-    const QString base = withoutExtension(QFileInfo(sourcePath).fileName());
-    const QDir target(folder);
-    const auto taken = [](const QString& path) {
+    const QByteArray sourcePath = fileUrls::path(source);
+    const QByteArray folder
+        = m_destination.isEmpty() ? folderOf(sourcePath) : fileUrls::path(m_destination);
+    const QByteArray base = withoutExtension(lastComponent(sourcePath));
+    const QByteArray prefix = folder.endsWith('/') ? folder : folder + '/';
+    // A name the folder cannot hold would fail the row at its end; the
+    // movie's name is shortened instead, as much as each suffix needs.
+    const qsizetype limit = nameLimit(folder);
+    const auto candidate = [&](qint64 counter) {
+        const QByteArray ending
+            = counter < 2 ? QByteArray(".mp4") : '-' + QByteArray::number(counter) + ".mp4";
+        return prefix + fittingName(base, ending, limit);
+    };
+    const auto taken = [](const QByteArray& path) {
         return somethingExists(path) || OutputReservation::isReserved(path);
     };
-    QString candidate = target.filePath(base + u".mp4"_s);
-    for (qint64 counter = 2; taken(candidate); ++counter)
-        candidate = target.filePath(base + u'-' + QString::number(counter) + u".mp4"_s);
-    return QUrl::fromLocalFile(candidate);
+    QByteArray path = candidate(1);
+    for (qint64 counter = 2; taken(path); ++counter)
+        path = candidate(counter);
+    return fileUrls::fromPath(path);
 }
 
 void AppModel::start()

@@ -5,6 +5,7 @@
 #include "BatchRun.h"
 #include "QueueList.h"
 
+#include <QByteArrayList>
 #include <QObject>
 #include <QString>
 #include <QUrl>
@@ -43,7 +44,7 @@ public:
     const BatchRun* batch() const { return &m_batch; }
     bool running() const { return m_batch.running(); }
     QUrl destination() const { return m_destination; } // empty: beside each source
-    QString destinationPath() const { return m_destination.toLocalFile(); }
+    QString destinationPath() const; // as text, to show
     QString notice() const { return m_notice; } // null: no notice
     bool hasPending() const;
     Converter& converter() { return *m_converter; }
@@ -57,8 +58,10 @@ public:
     Q_INVOKABLE void browse();
     Q_INVOKABLE void chooseFolder();
     // Where the MP4 for `source` goes: the first free name of Trip.mp4,
-    // Trip-2.mp4, ... in the destination or beside the source. A name that a
-    // running conversion of any window aims at is taken.
+    // Trip-2.mp4, ... in the destination or beside the source, the bytes of
+    // the movie's name kept. A name that a running conversion of any window
+    // aims at is taken. Where a name would be longer than the folder allows,
+    // the movie's name is cut between characters so that the suffix fits.
     Q_INVOKABLE QUrl outputURL(const QUrl& source) const;
     // Clears the notice and starts the batch (see BatchRun::start()).
     Q_INVOKABLE void start();
@@ -81,8 +84,8 @@ private:
     void updateHasPending();
     void addWaitingUrls();
     void addMovie(const QUrl& url);
-    void readFolder(const QString& path);
-    void addFolderMovies(quint64 reading, const QStringList& movies);
+    void readFolder(const QByteArray& path);
+    void addFolderMovies(quint64 reading, const QByteArrayList& movies);
 
     QueueList m_items;
     QUrl m_destination;

@@ -9,9 +9,9 @@
 
 #include "ConversionFailure.h"
 #include "Converter.h"
+#include "FileUrls.h"
 #include "QueueList.h"
 
-#include <QFile>
 #include <algorithm>
 #include <exception>
 #include <sched.h>
@@ -23,9 +23,10 @@ namespace {
 
 constexpr int maximumCopyLanes = 4;
 
+// The bytes of the path, which std::filesystem::path keeps as they are.
 std::string localPath(const QUrl& url)
 {
-    return QFile::encodeName(url.toLocalFile()).toStdString();
+    return fileUrls::path(url).toStdString();
 }
 
 } // namespace
@@ -173,7 +174,7 @@ void BatchRun::startConversion(const QUuid& id, int row, const MovieInfo& info, 
     // Chosen and taken in one step on this thread, so no other row of any
     // window can be given the same name before this conversion ends.
     const QUrl output = m_naming(m_items.at(row).url);
-    Conversion conversion { encodes, OutputReservation(output.toLocalFile()), 0 };
+    Conversion conversion { encodes, OutputReservation(fileUrls::path(output)), 0 };
     const std::string source = localPath(m_items.at(row).url);
     beginTurn(row);
     m_conversions.emplace(id, std::move(conversion));
@@ -286,7 +287,7 @@ BatchRun::Outcome BatchRun::outcome() const
     if (m_batch.size() == 1) {
         const int row = m_items.rowOf(m_batch.constFirst());
         if (row >= 0)
-            result.onlyName = m_items.at(row).url.fileName();
+            result.onlyName = fileUrls::displayName(m_items.at(row).url);
     }
     return result;
 }

@@ -2,7 +2,6 @@
 // so a folder of thousands of sidecar files costs no stat per file.
 #include "MovieFolders.h"
 
-#include <QFile>
 #include <algorithm>
 #include <dirent.h>
 #include <fcntl.h>
@@ -73,6 +72,27 @@ int naturalCompare(QStringView left, QStringView right)
     return 0;
 }
 
+// A directory entry's name, and how it is shown and ordered.
+struct Entry
+{
+    QByteArray name;
+    QString shown;
+
+    explicit Entry(const char* bytes)
+        : name(bytes)
+        , shown(QString::fromUtf8(name))
+    {
+    }
+};
+
+// Names that look the same once shown come in the order of their bytes.
+bool entryLess(const Entry& left, const Entry& right)
+{
+    if (movieFolders::naturalLess(left.shown, right.shown))
+        return true;
+    return !movieFolders::naturalLess(right.shown, left.shown) && left.name < right.name;
+}
+
 // A link counts as a movie when it leads to a regular file: a link to a
 // folder is never followed.
 bool linksToFile(int folder, const char* name)
@@ -82,7 +102,7 @@ bool linksToFile(int folder, const char* name)
 }
 
 // Reads the folder open as `fd`, which it takes over, at `path` into `movies`.
-void readFolder(int fd, const QString& path, QStringList& movies, const std::stop_token& stop)
+void readFolder(int fd, const QByteArray& path, QByteArrayList& movies, const std::stop_token& stop)
 {
     OpenFolder folder(::fdopendir(fd));
     if (!folder) {
@@ -91,8 +111,8 @@ void readFolder(int fd, const QString& path, QStringList& movies, const std::sto
     }
     const int folderFd = ::dirfd(folder.get());
 
-    std::vector<QString> files;
-    std::vector<QString> subfolders;
+    std::vector<Entry> files;
+    std::vector<Entry> subfolders;
     while (const dirent* entry = ::readdir(folder.get())) {
         const char* name = entry->d_name;
         if (name[0] == '.')
@@ -109,41 +129,40 @@ void readFolder(int fd, const QString& path, QStringList& movies, const std::sto
                                          : DT_UNKNOWN;
         }
         if (type == DT_DIR)
-            subfolders.push_back(QFile::decodeName(name));
+            subfolders.emplace_back(name);
         else if (hasMovieExtension(name)
             && (type == DT_REG || (type == DT_LNK && linksToFile(folderFd, name))))
-            files.push_back(QFile::decodeName(name));
+            files.emplace_back(name);
     }
 
-    const QString prefix = path.endsWith(u'/') ? path : path + u'/';
-    std::sort(files.begin(), files.end(), movieFolders::naturalLess);
-    for (const QString& name : files)
-        movies.append(prefix + name);
-    std::sort(subfolders.begin(), subfolders.end(), movieFolders::naturalLess);
-    for (const QString& name : subfolders) {
+    const QByteArray prefix = path.endsWith('/') ? path : path + '/';
+    std::sort(files.begin(), files.end(), entryLess);
+    for (const Entry& file : files)
+        movies.append(prefix + file.name);
+    std::sort(subfolders.begin(), subfolders.end(), entryLess);
+    for (const Entry& entry : subfolders) {
         if (stop.stop_requested())
             return;
         // O_NOFOLLOW: a folder replaced by a link since it was listed is not followed either.
-        const int subfolder = ::openat(folderFd, QFile::encodeName(name).constData(),
-            O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        const int subfolder = ::openat(
+            folderFd, entry.name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
         if (subfolder >= 0)
-            readFolder(subfolder, prefix + name, movies, stop);
+            readFolder(subfolder, prefix + entry.name, movies, stop);
     }
 }
 
 } // namespace
 
-bool movieFolders::isFolder(const QString& path)
+bool movieFolders::isFolder(const QByteArray& path)
 {
     struct stat info;
-    return ::stat(QFile::encodeName(path).constData(), &info) == 0 && S_ISDIR(info.st_mode);
+    return ::stat(path.constData(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-QStringList movieFolders::moviesIn(const QString& path, std::stop_token stop)
+QByteArrayList movieFolders::moviesIn(const QByteArray& path, std::stop_token stop)
 {
-    QStringList movies;
-    const int folder
-        = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    QByteArrayList movies;
+    const int folder = ::open(path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folder >= 0)
         readFolder(folder, path, movies, stop);
     return movies;

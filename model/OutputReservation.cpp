@@ -2,32 +2,38 @@
 // so that it does not matter which thread a window's model lives on.
 #include "OutputReservation.h"
 
-#include <QFileInfo>
 #include <QSet>
+#include <filesystem>
 #include <mutex>
 #include <utility>
 
 namespace {
 
 std::mutex reservationLock;
-QSet<QString>& reservedKeys()
+QSet<QByteArray>& reservedKeys()
 {
-    static QSet<QString> keys;
+    static QSet<QByteArray> keys;
     return keys;
 }
 
 // The same folder reached through a symbolic link, or written with a
-// trailing slash, must give the same key.
-QString keyOf(const QString& path)
+// trailing slash, must give the same key. Compared as bytes: two names that
+// look alike on screen are two files.
+QByteArray keyOf(const QByteArray& path)
 {
-    const QFileInfo target(path);
-    const QString folder = QFileInfo(target.path()).canonicalFilePath();
-    return (folder.isEmpty() ? target.absolutePath() : folder) + u'/' + target.fileName();
+    namespace fs = std::filesystem;
+    const fs::path target(path.toStdString());
+    std::error_code error;
+    fs::path folder = fs::canonical(target.parent_path(), error);
+    if (error)
+        folder = fs::absolute(target.parent_path(), error).lexically_normal();
+    return QByteArray::fromStdString((folder / target.filename()).native());
 }
 
 } // namespace
 
-OutputReservation::OutputReservation(const QString& path) : m_key(keyOf(path))
+OutputReservation::OutputReservation(const QByteArray& path)
+    : m_key(keyOf(path))
 {
     const std::lock_guard guard(reservationLock);
     reservedKeys().insert(m_key);
@@ -39,7 +45,7 @@ OutputReservation::~OutputReservation()
 }
 
 OutputReservation::OutputReservation(OutputReservation&& other) noexcept
-    : m_key(std::exchange(other.m_key, QString()))
+    : m_key(std::exchange(other.m_key, QByteArray()))
 {
 }
 
@@ -47,14 +53,14 @@ OutputReservation& OutputReservation::operator=(OutputReservation&& other) noexc
 {
     if (this != &other) {
         release();
-        m_key = std::exchange(other.m_key, QString());
+        m_key = std::exchange(other.m_key, QByteArray());
     }
     return *this;
 }
 
-bool OutputReservation::isReserved(const QString& path)
+bool OutputReservation::isReserved(const QByteArray& path)
 {
-    const QString key = keyOf(path);
+    const QByteArray key = keyOf(path);
     const std::lock_guard guard(reservationLock);
     return reservedKeys().contains(key);
 }

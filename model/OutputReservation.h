@@ -3,14 +3,15 @@
 // conversion ends, even before ffmpeg has written anything under it.
 #pragma once
 
-#include <QString>
+#include <QByteArray>
 
 class OutputReservation
 {
 public:
     OutputReservation() = default;
-    // Takes `path` until this reservation is destroyed or moved from.
-    explicit OutputReservation(const QString& path);
+    // Takes `path` (bytes, as the file system holds names) until this
+    // reservation is destroyed or moved from.
+    explicit OutputReservation(const QByteArray& path);
     ~OutputReservation();
     OutputReservation(OutputReservation&& other) noexcept;
     OutputReservation& operator=(OutputReservation&& other) noexcept;
@@ -18,10 +19,10 @@ public:
     OutputReservation& operator=(const OutputReservation&) = delete;
 
     // Whether a running conversion of any window aims at `path`.
-    static bool isReserved(const QString& path);
+    static bool isReserved(const QByteArray& path);
 
 private:
     void release();
 
-    QString m_key; // empty: nothing reserved
+    QByteArray m_key; // empty: nothing reserved
 };

@@ -1,6 +1,8 @@
 // The queue's list model.
 #include "QueueList.h"
 
+#include "FileUrls.h"
+
 using namespace Qt::StringLiterals;
 
 QueueList::QueueList(QObject* parent) : QAbstractListModel(parent) { }
@@ -30,7 +32,7 @@ QVariant QueueList::data(const QModelIndex& index, int role) const
         return item.failed;
     case Qt::DisplayRole:
     case FileNameRole:
-        return item.url.fileName();
+        return fileUrls::displayName(item.url);
     default:
         return {};
     }

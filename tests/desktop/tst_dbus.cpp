@@ -5,6 +5,7 @@
 #include "ApplicationService.h"
 #include "FakePicker.h"
 #include "FileRevealer.h"
+#include "FileUrls.h"
 #include "LaunchRequest.h"
 #include "PrivateBus.h"
 #include "WindowSet.h"
@@ -28,8 +29,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QtQml/qqmlextensionplugin.h>
+#include <fcntl.h>
 #include <memory>
 #include <optional>
+#include <unistd.h>
 
 Q_IMPORT_QML_PLUGIN(BramblecrestPlugin)
 
@@ -367,55 +370,63 @@ void DBusTest::handsASecondLaunchToTheRunningInstance()
 
 void DBusTest::takesFilesFromArguments_data()
 {
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<QStringList>("expected"); // paths relative to the working folder, or URLs
+    QTest::addColumn<QByteArrayList>("arguments");
+    QTest::addColumn<QByteArrayList>("expected"); // paths relative to the working folder, or URLs
 
     QTest::newRow("relative and absolute paths, in order, folders too")
-        << QStringList { u"b.mov"_s, u"sub"_s, u"WORK/a.mov"_s }
-        << QStringList { u"b.mov"_s, u"sub"_s, u"a.mov"_s };
+        << QByteArrayList { "b.mov", "sub", "WORK/a.mov" }
+        << QByteArrayList { "b.mov", "sub", "a.mov" };
     QTest::newRow("file URIs, existing or not")
-        << QStringList { u"file://WORK/a.mov"_s, u"file:///srv/gone%20away.mov"_s }
-        << QStringList { u"a.mov"_s, u"file:///srv/gone%20away.mov"_s };
+        << QByteArrayList { "file://WORK/a.mov", "file:///srv/gone%20away.mov" }
+        << QByteArrayList { "a.mov", "file:///srv/gone%20away.mov" };
+    QTest::newRow("names that are not UTF-8, as paths and URIs")
+        << QByteArrayList { "Caf\xe9.mov", "./sub/../Caf\xe9.mov", "file://WORK/Caf%E9.mov",
+               "file:///srv/b\xff c.mov" }
+        << QByteArrayList { "Caf\xe9.mov", "Caf\xe9.mov", "Caf\xe9.mov",
+               "file:///srv/b%FF%20c.mov" };
     QTest::newRow("anything else is left out")
-        << QStringList { u"--new-window"_s, u"missing.mov"_s, u"https://example.com/c.mov"_s, u""_s,
-               u"sub/../notes.txt"_s }
-        << QStringList { u"notes.txt"_s };
+        << QByteArrayList { "--new-window", "missing.mov", "https://example.com/c.mov", "",
+               "sub/../notes.txt" }
+        << QByteArrayList { "notes.txt" };
 }
 
 void DBusTest::takesFilesFromArguments()
 {
-    QFETCH(QStringList, arguments);
-    QFETCH(QStringList, expected);
+    QFETCH(QByteArrayList, arguments);
+    QFETCH(QByteArrayList, expected);
 
     QTemporaryDir work;
+    const QByteArray folder = QFile::encodeName(work.path());
     QDir(work.path()).mkdir(u"sub"_s);
-    for (const QString& name : { u"a.mov"_s, u"b.mov"_s, u"notes.txt"_s }) {
-        QFile made(work.filePath(name));
-        QVERIFY(made.open(QIODevice::WriteOnly));
-    }
-    for (QString& argument : arguments)
-        argument.replace(u"WORK"_s, work.path());
+    for (const QByteArray name : { "a.mov", "b.mov", "notes.txt", "Caf\xe9.mov" })
+        QCOMPARE(::close(::open(folder + '/' + name, O_WRONLY | O_CREAT, 0644)), 0);
+    for (QByteArray& argument : arguments)
+        argument.replace("WORK", folder);
     QList<QUrl> urls;
-    for (const QString& entry : std::as_const(expected))
-        urls.append(entry.contains(u':') ? QUrl(entry) : QUrl::fromLocalFile(work.filePath(entry)));
+    for (const QByteArray& entry : std::as_const(expected))
+        urls.append(entry.contains(':') ? QUrl::fromEncoded(entry)
+                                        : fileUrls::fromPath(folder + '/' + entry));
 
-    QCOMPARE(LaunchRequest::urlsFromArguments(arguments, work.path()), urls);
+    QCOMPARE(LaunchRequest::urlsFromArguments(arguments, folder), urls);
 }
 
 void DBusTest::revealsThroughTheFileManager_data()
 {
-    QTest::addColumn<QString>("path");
+    QTest::addColumn<QByteArray>("path");
     QTest::addColumn<QString>("uri");
 
-    QTest::newRow("space") << u"/tmp/x/Trip 1.mp4"_s << u"file:///tmp/x/Trip%201.mp4"_s;
-    QTest::newRow("accents") << u"/tmp/x/Été à Nîmes.mp4"_s
+    QTest::newRow("space") << "/tmp/x/Trip 1.mp4"_ba << u"file:///tmp/x/Trip%201.mp4"_s;
+    QTest::newRow("accents") << "/tmp/x/Été à Nîmes.mp4"_ba
                              << u"file:///tmp/x/%C3%89t%C3%A9%20%C3%A0%20N%C3%AEmes.mp4"_s;
-    QTest::newRow("percent and hash") << u"/tmp/x/50% #2.mp4"_s << u"file:///tmp/x/50%25%20%232.mp4"_s;
+    QTest::newRow("percent and hash")
+        << "/tmp/x/50% #2.mp4"_ba << u"file:///tmp/x/50%25%20%232.mp4"_s;
+    QTest::newRow("not UTF-8") << "/tmp/x/Caf\xe9 \xff.mp4"_ba
+                               << u"file:///tmp/x/Caf%E9%20%FF.mp4"_s;
 }
 
 void DBusTest::revealsThroughTheFileManager()
 {
-    QFETCH(QString, path);
+    QFETCH(QByteArray, path);
     QFETCH(QString, uri);
 
     FakeFileManager fileManager;
@@ -425,7 +436,7 @@ void DBusTest::revealsThroughTheFileManager()
 
     FileRevealer revealer(connectToBus(u"revealer"_s));
     QSignalSpy openedFolder(&revealer, &FileRevealer::openedFolder);
-    revealer.reveal(QUrl::fromLocalFile(path));
+    revealer.reveal(fileUrls::fromPath(path));
 
     QTRY_COMPARE(fileManager.shown.size(), 1);
     QCOMPARE(fileManager.shown.constFirst(), QStringList { uri });

@@ -3,6 +3,7 @@
 #include "AppModel.h"
 #include "Converter.h"
 #include "FakePicker.h"
+#include "FileUrls.h"
 
 #include <QAbstractItemModelTester>
 #include <QDir>
@@ -73,6 +74,7 @@ private Q_SLOTS:
     void addsTheMoviesInsideFolders();
     void removesAndClears();
     void usesPickerAnswers();
+    void namesOutputs_data();
     void namesOutputs();
     void addsTenThousandFilesAsRows();
 };
@@ -296,35 +298,76 @@ void AppModelTest::usesPickerAnswers()
     QCOMPARE(destination.size(), 3);
 }
 
+void AppModelTest::namesOutputs_data()
+{
+    // Paths under a scratch folder; an MP4 expected in Exports/ goes to the
+    // chosen destination. A taken name ending in "/" is a folder, in "@" a
+    // dangling link, else a file.
+    QTest::addColumn<QByteArray>("source");
+    QTest::addColumn<QByteArrayList>("taken");
+    QTest::addColumn<QByteArray>("expected");
+    const QByteArray a251 = "Movies/" + QByteArray(251, 'a'), a249 = QByteArray(249, 'a');
+    const QByteArray e125 = QByteArray("\xc3\xa9").repeated(125); // 250 bytes of "é"
+
+    QTest::newRow("beside the source")
+        << "Movies/Trip.mov"_ba << QByteArrayList {} << "Movies/Trip.mp4"_ba;
+    QTest::newRow("extension in any case")
+        << "Movies/Clip.MOV"_ba << QByteArrayList {} << "Movies/Clip.mp4"_ba;
+    QTest::newRow("only the last extension")
+        << "Movies/Trip.final.mov"_ba << QByteArrayList {} << "Movies/Trip.final.mp4"_ba;
+    QTest::newRow("gaps are not filled first")
+        << "Movies/Trip.mov"_ba << QByteArrayList { "Movies/Trip-2.mp4" } << "Movies/Trip.mp4"_ba;
+    QTest::newRow("the next free number")
+        << "Movies/Trip.mov"_ba << QByteArrayList { "Movies/Trip-2.mp4", "Movies/Trip.mp4" }
+        << "Movies/Trip-3.mp4"_ba;
+    QTest::newRow("destination, whatever the source's folder holds")
+        << "Movies/Trip.mov"_ba << QByteArrayList { "Movies/Trip.mp4" } << "Exports/Trip.mp4"_ba;
+    QTest::newRow("a folder and a dangling link are taken")
+        << "Movies/Trip.mov"_ba << QByteArrayList { "Exports/Trip.mp4/", "Exports/Trip-2.mp4@" }
+        << "Exports/Trip-3.mp4"_ba;
+    QTest::newRow("bytes kept, compared as bytes, not as shown")
+        << "Movies/Caf\xe9.mov"_ba << QByteArrayList { "Movies/Caf\xef\xbf\xbd.mp4" }
+        << "Movies/Caf\xe9.mp4"_ba;
+    QTest::newRow("broken bytes kept in the destination")
+        << "Movies/\xff\xfe \xc3.mov"_ba << QByteArrayList {} << "Exports/\xff\xfe \xc3.mp4"_ba;
+    QTest::newRow("255 bytes fit") << a251 + ".mov" << QByteArrayList {} << a251 + ".mp4";
+    QTest::newRow("shortened so that -2 fits")
+        << a251 + ".mov" << QByteArrayList { a251 + ".mp4" } << "Movies/" + a249 + "-2.mp4";
+    QTest::newRow("each suffix shortens anew, in the destination")
+        << a251 + ".mov"
+        << QByteArrayList { "Exports/" + a251.sliced(7) + ".mp4", "Exports/" + a249 + "-2.mp4" }
+        << "Exports/" + a249 + "-3.mp4";
+    QTest::newRow("never inside a character")
+        << "Movies/" + e125 + "a.mov" << QByteArrayList { "Movies/" + e125 + "a.mp4" }
+        << "Movies/" + e125.left(248) + "-2.mp4";
+}
+
 void AppModelTest::namesOutputs()
 {
+    QFETCH(QByteArray, source);
+    QFETCH(QByteArrayList, taken);
+    QFETCH(QByteArray, expected);
     QTemporaryDir root;
+    const QByteArray folder = QFile::encodeName(root.path()) + '/';
     QDir(root.path()).mkpath(u"Movies"_s);
     QDir(root.path()).mkpath(u"Exports"_s);
-    const QString movies = root.filePath(u"Movies"_s);
-    const QString exports = root.filePath(u"Exports"_s);
-    AppModel model;
-    const QUrl trip = file(movies + u"/Trip.mov"_s);
-
-    QCOMPARE(model.outputURL(trip), file(movies + u"/Trip.mp4"_s));
-    QCOMPARE(model.outputURL(file(movies + u"/Clip.MOV"_s)), file(movies + u"/Clip.mp4"_s));
-    QCOMPARE(model.outputURL(file(movies + u"/Trip.final.mov"_s)), file(movies + u"/Trip.final.mp4"_s));
-
-    touch(movies + u"/Trip-2.mp4"_s);
-    QCOMPARE(model.outputURL(trip), file(movies + u"/Trip.mp4"_s)); // gaps are not filled first
-    touch(movies + u"/Trip.mp4"_s);
-    QCOMPARE(model.outputURL(trip), file(movies + u"/Trip-3.mp4"_s));
-
+    for (const QByteArray& name : std::as_const(taken)) {
+        const QByteArray path = folder + name;
+        if (name.endsWith('/'))
+            QCOMPARE(::mkdir(path.constData(), 0755), 0);
+        else if (name.endsWith('@'))
+            QCOMPARE(::symlink("nowhere", path.chopped(1).constData()), 0);
+        else
+            QCOMPARE(::close(::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL, 0644)), 0);
+    }
     auto picker = std::make_shared<FakePicker>();
-    AppModel exporting(picker);
-    picker->folder = QList<QUrl> { file(exports) };
-    exporting.chooseFolder();
-    QCOMPARE(exporting.outputURL(trip), file(exports + u"/Trip.mp4"_s));
-    QDir(exports).mkdir(u"Trip.mp4"_s); // a folder counts as taken
-    QCOMPARE(exporting.outputURL(trip), file(exports + u"/Trip-2.mp4"_s));
-    QVERIFY(QFile::link(exports + u"/nowhere"_s, exports + u"/Trip-2.mp4"_s)); // so does a dangling link
-    QCOMPARE(exporting.outputURL(trip), file(exports + u"/Trip-3.mp4"_s));
-    QCOMPARE(QDir(exports).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot).size(), 2);
+    picker->folder = QList<QUrl> { fileUrls::fromPath(folder + "Exports") };
+    AppModel model(picker);
+    if (expected.startsWith("Exports/"))
+        model.chooseFolder();
+
+    QCOMPARE(
+        fileUrls::path(model.outputURL(fileUrls::fromPath(folder + source))), folder + expected);
 }
 
 void AppModelTest::addsTenThousandFilesAsRows()

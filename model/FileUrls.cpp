@@ -1,0 +1,50 @@
+// Byte-exact file URLs.
+#include "FileUrls.h"
+
+#include "Utf8.h"
+
+using namespace Qt::StringLiterals;
+
+QUrl fileUrls::fromPath(const QByteArray& path)
+{
+    // A UTF-8 name takes Qt's own road, so its URL equals the one a drop or
+    // a dialog gives for it. Other bytes are percent-encoded, so QUrl never
+    // reads them as text; what stays as it is matches what Qt leaves. (A
+    // path starting with "//" would become a host on Qt's road.)
+    if (utf8::isValid(std::string_view(path.constData(), path.size())) && !path.startsWith("//"))
+        return QUrl::fromLocalFile(QString::fromUtf8(path));
+    return QUrl::fromEncoded("file://" + path.toPercentEncoding("/!$&'()*+,;=:@[]"));
+}
+
+QByteArray fileUrls::path(const QUrl& url)
+{
+    if (!url.isLocalFile())
+        return {};
+    // Decoded as text where that loses nothing; U+FFFD marks bytes that are
+    // not UTF-8, which only the percent-encoding still holds.
+    const QString text = url.path(QUrl::FullyDecoded);
+    QByteArray bytes = !text.contains(QChar::ReplacementCharacter)
+        ? text.toUtf8()
+        : QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
+    // As toLocalFile() does: a named host other than this one is a network path.
+    if (const QString host = url.host(); !host.isEmpty() && host != u"localhost"_s)
+        bytes.prepend("//" + host.toUtf8());
+    return bytes;
+}
+
+QString fileUrls::displayName(const QUrl& url)
+{
+    const QByteArray bytes = path(url);
+    return QString::fromUtf8(bytes.sliced(bytes.lastIndexOf('/') + 1));
+}
+
+QUrl fileUrls::normalized(const QUrl& url)
+{
+    if (!url.isLocalFile())
+        return url;
+    // The common case, a UTF-8 path on this host, without a round trip through bytes.
+    const QString text = url.path(QUrl::FullyDecoded);
+    if (url.host().isEmpty() && !text.contains(QChar::ReplacementCharacter) && !text.startsWith(u"//"_s))
+        return QUrl::fromLocalFile(text);
+    return fromPath(path(url));
+}
