@@ -93,6 +93,18 @@ MovieInfo MovieInfo::fromReport(std::string_view report)
         info.copyVideo = pixelFormat && *pixelFormat == "yuv420p";
     }
 
+    if (format != root.end() && format->is_object()) {
+        const auto tags = format->find("tags");
+        if (tags != format->end() && tags->is_object()
+            && !stringMember(*tags, "com.apple.quicktime.location.ISO6709")) {
+            // ffmpeg reads the classic ©xyz item as "location"; only text
+            // that starts as ISO 6709 does is worth a place under Apple's key.
+            const std::string* location = stringMember(*tags, "location");
+            if (location && (location->starts_with('+') || location->starts_with('-')))
+                info.classicLocation = *location;
+        }
+    }
+
     const std::string* transfer = stringMember(*video, "color_transfer");
     info.hdr = isHdrTransfer(transfer);
     const bool transferUnset = !transfer || *transfer == "unknown";
