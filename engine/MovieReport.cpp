@@ -1,5 +1,6 @@
 // Reading ffprobe's JSON reports: which stream is the video, which audio can
-// be decoded, how long the converted streams last, and whether it is HDR.
+// be decoded, how long the converted streams last, whether it is HDR, and
+// the place a classic QuickTime item gives.
 #include "ConversionFailure.h"
 #include "MovieInfo.h"
 #include "NumberReading.h"
