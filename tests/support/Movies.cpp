@@ -208,18 +208,14 @@ QString longText()
                 u"-pix_fmt"_s, u"yuv420p"_s, u"-c:a"_s, u"aac"_s, u"-c:s"_s, u"mov_text"_s });
 }
 
-QString camera(bool variableRate)
+QString camera()
 {
-    const QStringList droppedFrames { u"-vf"_s, u"select='not(eq(mod(n\\,7)\\,3))'"_s,
-        u"-fps_mode"_s, u"vfr"_s };
-    return generated(variableRate ? u"camera-vfr.mov"_s : u"camera.mov"_s,
-        QStringList { u"-f"_s, u"lavfi"_s, u"-i"_s, u"testsrc2=size=320x180:rate=30:duration=3"_s,
-            u"-f"_s, u"lavfi"_s, u"-i"_s, u"sine=duration=3"_s }
-            + (variableRate ? droppedFrames : QStringList())
-            + QStringList { u"-c:v"_s, u"libx264"_s, u"-preset"_s, u"veryfast"_s, u"-bf"_s, u"2"_s,
-                u"-pix_fmt"_s, u"yuv420p"_s, u"-video_track_timescale"_s, u"600"_s, u"-c:a"_s,
-                u"aac"_s, u"-metadata"_s, u"location=+40.6892-074.0445+10.000/"_s, u"-metadata"_s,
-                u"make=Panasonic"_s, u"-metadata"_s, u"model=DMC-GH4"_s });
+    return generated(u"camera.mov"_s,
+        testPicture(u"320x180"_s, 3)
+            + QStringList { u"-vf"_s, u"fps=30,select='mod(n+4\\,7)'"_s, u"-fps_mode"_s, u"vfr"_s,
+                u"-c:v"_s, u"libx264"_s, u"-bf"_s, u"2"_s, u"-pix_fmt"_s, u"yuv420p"_s,
+                u"-video_track_timescale"_s, u"600"_s, u"-metadata"_s,
+                u"location=+40.6892-074.0445+10.000/"_s });
 }
 
 QJsonObject probe(const QString& path)
@@ -283,16 +279,11 @@ void copyDamaged(const QString& movie, const QString& path, const QByteArray& ma
     const QByteArray& bytes)
 {
     QFile source(movie), target(path);
-    QVERIFY(source.open(QIODevice::ReadOnly)
-        && target.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QVERIFY(source.open(QIODevice::ReadOnly) && target.open(QIODevice::WriteOnly));
     QByteArray contents = source.readAll();
-    QVERIFY(contents.contains(marker));
     const qsizetype offset = contents.indexOf(marker) + delta;
-    if (bytes.isEmpty())
-        contents.truncate(offset);
-    else
-        contents.replace(offset, bytes.size(), bytes);
-    target.write(contents);
+    target.write(
+        bytes.isEmpty() ? contents.left(offset) : contents.replace(offset, bytes.size(), bytes));
 }
 
 } // namespace movies
