@@ -23,6 +23,8 @@ public:
     static constexpr const char* unreadableSound = "The sound of this movie is in a format that "
                                                    "FFmpeg on this computer cannot read. Nothing "
                                                    "was converted.";
+    static constexpr const char* damagedMovie
+        = "This movie is damaged or incomplete, so it cannot be converted.";
     static constexpr const char* conversionFailedPrefix = "Conversion failed: ";
     static constexpr const char* incompleteResult = "The converted movie is incomplete. Check that "
                                                     "there is enough free space where it is saved.";

@@ -37,6 +37,20 @@ fs::path findExecutable(const std::string& name, const std::vector<fs::path>& fo
     throw ConversionFailure(ConversionFailure::missingTools);
 }
 
+// Packet durations for a copied video stream, from its timestamps. ffmpeg's
+// MOV reader knows no duration for the frames of a track with reordered
+// frames (B-frames): it guesses one, and where the track's time scale is
+// coarser than a millisecond (600, as phones write it) it guesses a single
+// tick. The MP4 writer takes the track's end, and the last sample's duration,
+// from these durations, so the last frame would last 1/600 s. Each frame
+// lasts until the next one is decoded; the last keeps the reader's duration
+// unless that is under half the interval before it, which it then gets.
+// Timestamps pass unchanged: setts would otherwise set every pts to the dts.
+constexpr std::string_view keepFrameDurations
+    = "setts=pts=PTS:dts=DTS:duration=if(gt(NEXT_DTS-DTS\\,0)\\,NEXT_DTS-DTS\\,"
+      "if(not(eq(PREV_INDTS\\,NOPTS))*lt(2*DURATION\\,DTS-PREV_INDTS)\\,DTS-PREV_INDTS\\,"
+      "DURATION))";
+
 std::vector<std::string> ffmpegArguments(
     const fs::path& input, const fs::path& temporaryOutput, const MovieInfo& info)
 {
@@ -50,7 +64,8 @@ std::vector<std::string> ffmpegArguments(
             arguments.insert(arguments.end(), { "-map", "0:a:" + std::to_string(track.position) });
     }
     if (info.copyVideo) {
-        arguments.insert(arguments.end(), { "-c:v", "copy" });
+        arguments.insert(
+            arguments.end(), { "-c:v", "copy", "-bsf:v", std::string(keepFrameDurations) });
     } else {
         arguments.insert(arguments.end(),
             { "-c:v", "libx264", "-preset", "fast", "-crf", "18", "-pix_fmt", "yuv420p", "-vf",
@@ -70,9 +85,14 @@ std::vector<std::string> ffmpegArguments(
     // otherwise be written as keys contradicting the MP4's own.
     arguments.insert(arguments.end(),
         { "-c:a", "aac", "-b:a", "192k", "-map_metadata", "0", "-metadata",
-            "major_brand=", "-metadata", "minor_version=", "-metadata",
-            "compatible_brands=", "-movflags", "+faststart+use_metadata_tags", "-progress",
-            "pipe:1", "-nostats", temporaryOutput.string() });
+            "major_brand=", "-metadata", "minor_version=", "-metadata", "compatible_brands=" });
+    if (!info.classicLocation.empty()) {
+        arguments.insert(arguments.end(),
+            { "-metadata", "com.apple.quicktime.location.ISO6709=" + info.classicLocation });
+    }
+    arguments.insert(arguments.end(),
+        { "-movflags", "+faststart+use_metadata_tags", "-progress", "pipe:1", "-nostats",
+            temporaryOutput.string() });
     return arguments;
 }
 
@@ -105,15 +125,44 @@ void checkReadableMovie(const fs::path& input)
         throwSystemError(errno, "Could not open " + quoted(input.string()));
 }
 
+// Whether ffmpeg's log says the input itself is broken: its MOV reader found
+// samples missing from the end of the file, a track without the tables that
+// say where its samples are, or no index at all; or not one picture or sound
+// of a stream could be decoded. Nothing the user can change makes such a
+// movie convert, and ffmpeg's own lines would not tell them so.
+bool logShowsDamagedInput(std::string_view log)
+{
+    constexpr std::array<std::string_view, 4> damage { ": partial file",
+        "missing mandatory atoms, broken header", "moov atom not found",
+        "Cannot determine format of input stream" };
+    return std::any_of(damage.begin(), damage.end(),
+        [log](std::string_view words) { return log.find(words) != std::string_view::npos; });
+}
+
+// The end of ffmpeg's log that fits a message: the last whole lines within
+// logTailLength characters, or the end of the last line alone when even
+// that is longer.
+std::string_view logTail(std::string_view log)
+{
+    std::string_view tail = utf8::lastCodePoints(log, logTailLength);
+    const bool startsMidLine
+        = tail.size() < log.size() && log[log.size() - tail.size() - 1] != '\n';
+    const std::size_t lineEnd = tail.find('\n');
+    if (startsMidLine && lineEnd != std::string_view::npos && lineEnd + 1 < tail.size())
+        tail.remove_prefix(lineEnd + 1);
+    return tail;
+}
+
 std::string failureFromLog(int log, const ChildProcess& ffmpeg)
 {
     std::optional<std::string> text = readWholeFile(log);
+    if (text && logShowsDamagedInput(*text))
+        return ConversionFailure::damagedMovie;
     if (!text || !utf8::isValid(*text))
         text = "Unknown error";
     if (text->empty() && ffmpeg.endingSignal() != 0)
         return ConversionFailure::stoppedBySignal(ffmpeg.endingSignal()).message();
-    return ConversionFailure::conversionFailedPrefix
-        + std::string(utf8::lastCodePoints(*text, logTailLength));
+    return ConversionFailure::conversionFailedPrefix + std::string(logTail(*text));
 }
 
 // How far short of the inspected duration a result may end and still be

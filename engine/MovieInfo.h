@@ -29,6 +29,10 @@ struct MovieInfo
     // The stream says BT.2020 without naming PQ or HLG, which the frames may
     // still carry (an alternative transfer SEI message): only the first frame tells.
     bool checkFirstFrame = false;
+    // The place as QuickTime's classic user data item (ISO 6709 text), when
+    // the movie has no Apple location key; empty otherwise. Photo libraries
+    // and editors read the place only from Apple's key.
+    std::string classicLocation {};
 
     bool operator==(const MovieInfo&) const = default;
 

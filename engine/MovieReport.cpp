@@ -1,5 +1,6 @@
 // Reading ffprobe's JSON reports: which stream is the video, which audio can
-// be decoded, how long the converted streams last, and whether it is HDR.
+// be decoded, how long the converted streams last, whether it is HDR, and
+// the place a classic QuickTime item gives.
 #include "ConversionFailure.h"
 #include "MovieInfo.h"
 #include "NumberReading.h"
@@ -91,6 +92,18 @@ MovieInfo MovieInfo::fromReport(std::string_view report)
     if (codec && *codec == "h264") {
         const std::string* pixelFormat = stringMember(*video, "pix_fmt");
         info.copyVideo = pixelFormat && *pixelFormat == "yuv420p";
+    }
+
+    if (format != root.end() && format->is_object()) {
+        const auto tags = format->find("tags");
+        if (tags != format->end() && tags->is_object()
+            && !stringMember(*tags, "com.apple.quicktime.location.ISO6709")) {
+            // ffmpeg reads the classic ©xyz item as "location"; only text
+            // that starts as ISO 6709 does is worth a place under Apple's key.
+            const std::string* location = stringMember(*tags, "location");
+            if (location && (location->starts_with('+') || location->starts_with('-')))
+                info.classicLocation = *location;
+        }
     }
 
     const std::string* transfer = stringMember(*video, "color_transfer");

@@ -1,6 +1,6 @@
 // Conversions with the real ffprobe and ffmpeg: both paths, footage as phones
-// and cameras write it, the refusals, awkward names, an existing target and
-// cancellation.
+// and cameras write it, the refusals, damaged movies, awkward names, an
+// existing target and cancellation.
 #include "ConversionFailure.h"
 #include "Converter.h"
 #include "Movies.h"
@@ -67,6 +67,17 @@ QByteArray videoPacketsHash(const QString& movie)
     return ffmpeg.readAllStandardOutput().trimmed();
 }
 
+// ffprobe's `entries` of every video packet, a line each.
+QByteArray videoPackets(const QString& movie, const QString& entries)
+{
+    QProcess ffprobe;
+    ffprobe.start(u"/usr/bin/ffprobe"_s,
+        { u"-v"_s, u"error"_s, u"-select_streams"_s, u"v:0"_s, u"-show_entries"_s,
+            u"packet="_s + entries, u"-of"_s, u"csv=p=0"_s, movie });
+    ffprobe.waitForFinished();
+    return ffprobe.readAllStandardOutput().trimmed();
+}
+
 void verifyReports(const std::vector<Report>& reports, const std::string& stage)
 {
     QVERIFY(reports.size() >= 2);
@@ -93,6 +104,7 @@ private Q_SLOTS:
     void keepsWhatPhonesWrite_data();
     void keepsWhatPhonesWrite();
     void keepsSurroundWithItsLfe();
+    void keepsCameraTimingAndPlace();
     void refusesUnconvertible_data();
     void refusesUnconvertible();
     void handlesAwkwardNames_data();
@@ -100,6 +112,8 @@ private Q_SLOTS:
     void neverReplacesExistingFile();
     void refusesMovieCutShort_data();
     void refusesMovieCutShort();
+    void refusesDamagedMovie_data();
+    void refusesDamagedMovie();
     void reportsFfmpegFailureFromItsLog();
     void refusesUnreadableMovie();
     void cancelsDuringEncode();
@@ -221,6 +235,26 @@ void ConverterTest::keepsSurroundWithItsLfe()
 
     // The standard AAC configuration: ffmpeg reads no layout from any other.
     QCOMPARE(movies::stream(movies::probe(output), u"audio"_s)[u"channel_layout"_s], u"5.1"_s);
+}
+
+void ConverterTest::keepsCameraTimingAndPlace()
+{
+    // The same pictures at the same times, variable rate and all, the last
+    // one lasting a frame; the classic place also as Apple's key.
+    const Scratch scratch;
+    Converter converter;
+    const QString movie = movies::camera(), output = scratch.path(u"Camera.mp4"_s);
+
+    QCOMPARE(failureOf(converter, movie, output), QString());
+
+    QCOMPARE(videoPacketsHash(output), videoPacketsHash(movie));
+    const QString times = u"pts_time,dts_time"_s;
+    QCOMPARE(videoPackets(output, times), videoPackets(movie, times));
+    QVERIFY(videoPackets(output, u"duration_time"_s).endsWith("\n0.033333"));
+    const QJsonObject report = movies::probe(output);
+    QCOMPARE(movies::stream(report, u"video"_s)[u"avg_frame_rate"_s], u"2310/89"_s); // as the MOV's
+    QCOMPARE(report[u"format"_s][u"tags"_s][u"com.apple.quicktime.location.ISO6709"_s],
+        u"+40.6892-074.0445+10.000/"_s);
 }
 
 void ConverterTest::refusesUnconvertible_data()
@@ -347,6 +381,31 @@ void ConverterTest::refusesMovieCutShort()
     QVERIFY(recorder.reports.back().stage != "Done");
     QCOMPARE(scratch.files(), QStringList { u"Cut.mov"_s });
     QCOMPARE(scratch.temporaryFiles(), QStringList());
+}
+
+void ConverterTest::refusesDamagedMovie_data()
+{
+    QTest::addColumn<QByteArray>("marker"); // damaged from `delta` bytes after it on
+    QTest::addColumn<int>("delta");
+    QTest::addColumn<QByteArray>("bytes"); // empty: the file ends there
+    QTest::newRow("cut in its first frame") << QByteArray("mdat") << 196 << QByteArray();
+    QTest::newRow("no sample sizes") << QByteArray("stsz") << 0 << QByteArray("xxxx");
+    QTest::newRow("no decoder setup") << QByteArray("avcC") << 4 << QByteArray(32, '\0');
+}
+
+void ConverterTest::refusesDamagedMovie()
+{
+    QFETCH(QByteArray, marker);
+    QFETCH(int, delta);
+    QFETCH(QByteArray, bytes);
+    const Scratch scratch;
+    const QString movie = scratch.path(u"Damaged.mov"_s);
+    movies::copyDamaged(movies::faststart(), movie, marker, delta, bytes);
+    Converter converter;
+
+    QCOMPARE(failureOf(converter, movie, scratch.path(u"Damaged.mp4"_s)),
+        u"This movie is damaged or incomplete, so it cannot be converted."_s);
+    QCOMPARE(scratch.files(), QStringList { u"Damaged.mov"_s });
 }
 
 void ConverterTest::reportsFfmpegFailureFromItsLog()

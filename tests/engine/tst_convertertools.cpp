@@ -199,7 +199,9 @@ void ConverterToolsTest::passesExactFfmpegArguments_data()
     QTest::addColumn<QStringList>("videoPart");
     QTest::addColumn<QStringList>("audioFilters");
     QTest::addColumn<QString>("stage");
-    const QStringList copy { u"-c:v"_s, u"copy"_s };
+    const QStringList copy { u"-c:v"_s, u"copy"_s, u"-bsf:v"_s,
+        u"setts=pts=PTS:dts=DTS:duration=if(gt(NEXT_DTS-DTS\\,0)\\,NEXT_DTS-DTS\\,if(not(eq("
+        u"PREV_INDTS\\,NOPTS))*lt(2*DURATION\\,DTS-PREV_INDTS)\\,DTS-PREV_INDTS\\,DURATION))"_s };
     const QStringList allAudio { u"-map"_s, u"0:a?"_s };
     const QString stage = u"Copying compatible video"_s;
     QTest::newRow("copy") << copyReport() << allAudio << copy << QStringList() << stage;
@@ -244,10 +246,10 @@ void ConverterToolsTest::passesExactFfmpegArguments()
         u"-i"_s, input, u"-map"_s, u"0:v:0"_s };
     const QStringList tail { u"-c:a"_s, u"aac"_s, u"-b:a"_s, u"192k"_s, u"-map_metadata"_s, u"0"_s,
         u"-metadata"_s, u"major_brand="_s, u"-metadata"_s, u"minor_version="_s, u"-metadata"_s,
-        u"compatible_brands="_s, u"-movflags"_s, u"+faststart+use_metadata_tags"_s,
-        u"-progress"_s, u"pipe:1"_s, u"-nostats"_s };
-    QCOMPARE(arguments.mid(0, arguments.size() - 1),
-        head + audioPart + videoPart + audioFilters + tail);
+        u"compatible_brands="_s, u"-movflags"_s, u"+faststart+use_metadata_tags"_s, u"-progress"_s,
+        u"pipe:1"_s, u"-nostats"_s };
+    QCOMPARE(
+        arguments.mid(0, arguments.size() - 1), head + audioPart + videoPart + audioFilters + tail);
     const QRegularExpression temporary(
         u"^%1/\\.bramblecrest-%2\\.mp4$"_s.arg(QRegularExpression::escape(scratch.folder()), uuidPattern));
     QVERIFY2(temporary.match(arguments.last()).hasMatch(), qPrintable(arguments.last()));
@@ -335,6 +337,15 @@ void ConverterToolsTest::buildsFailureFromLogTail_data()
         letters += "\xC3\xA4";
     QTest::newRow("characters, not bytes") << letters << u"Conversion failed: "_s + QString(900, u'ä');
     QTest::newRow("invalid UTF-8") << QByteArray("bad \xFF byte\n") << u"Conversion failed: Unknown error"_s;
+    const QByteArray lines = "x\n" + (QByteArray(99, 'b') + '\n').repeated(8);
+    QTest::newRow("whole lines") << QByteArray(150, 'a') + '\n' + lines
+                                 << u"Conversion failed: "_s + QString::fromLatin1(lines);
+    const QByteArray longLine = QByteArray(950, 'b') + '\n';
+    QTest::newRow("one line longer than the tail")
+        << "x\n" + longLine << u"Conversion failed: "_s + QString(899, u'b') + u'\n';
+    const QByteArray damaged = "[mov] stream 0, offset 0x2bcc: partial file\n";
+    QTest::newRow("damaged, said early")
+        << damaged + lines << u"This movie is damaged or incomplete, so it cannot be converted."_s;
 }
 
 void ConverterToolsTest::buildsFailureFromLogTail()

@@ -1,4 +1,5 @@
-// Reducing ffprobe's JSON reports to duration, copy decision, audio tracks and HDR.
+// Reducing ffprobe's JSON reports to duration, copy decision, audio tracks,
+// HDR and the place.
 #include "ConversionFailure.h"
 #include "MovieInfo.h"
 
@@ -33,7 +34,7 @@ char* toString(const MovieInfo& info)
         audio += " " + QByteArray::number(track.position) + ":" + track.layout.c_str();
     return qstrdup(QByteArray::number(info.duration) + (info.copyVideo ? " copy" : "")
         + (info.hdr ? " hdr" : "") + (info.checkFirstFrame ? " check" : "") + " audio "
-        + QByteArray::number(info.audioStreams) + audio);
+        + QByteArray::number(info.audioStreams) + audio + " place " + info.classicLocation.c_str());
 }
 
 class MovieReportTest : public QObject
@@ -102,6 +103,16 @@ void MovieReportTest::readsReport_data()
     QTest::newRow("duration a JSON number") << report(h264, R"({"duration":12.5})") << MovieInfo { .copyVideo = true };
     QTest::newRow("format not an object") << report(h264, R"("12.5")") << MovieInfo { .copyVideo = true };
     QTest::newRow("no format") << QByteArray(R"({"streams":[)" + h264 + "]}") << MovieInfo { .copyVideo = true };
+    const auto tagged
+        = [&](const char* tags) { return report(h264, R"({"tags":{)" + QByteArray(tags) + "}}"); };
+    const char* place = R"("location":"+40.6892-074.0445+10.000/")";
+    const MovieInfo placed { .copyVideo = true, .classicLocation = "+40.6892-074.0445+10.000/" };
+    QTest::newRow("classic place") << tagged(place) << placed;
+    QTest::newRow("Apple's place kept")
+        << tagged(R"("com.apple.quicktime.location.ISO6709":"+1+2/",)" + QByteArray(place))
+        << MovieInfo { .copyVideo = true };
+    QTest::newRow("place not ISO 6709")
+        << tagged(R"("location":"Paris")") << MovieInfo { .copyVideo = true };
 }
 
 void MovieReportTest::readsReport()

@@ -208,6 +208,16 @@ QString longText()
                 u"-pix_fmt"_s, u"yuv420p"_s, u"-c:a"_s, u"aac"_s, u"-c:s"_s, u"mov_text"_s });
 }
 
+QString camera()
+{
+    return generated(u"camera.mov"_s,
+        testPicture(u"320x180"_s, 3)
+            + QStringList { u"-vf"_s, u"fps=30,select='mod(n+4\\,7)'"_s, u"-fps_mode"_s, u"vfr"_s,
+                u"-c:v"_s, u"libx264"_s, u"-bf"_s, u"2"_s, u"-pix_fmt"_s, u"yuv420p"_s,
+                u"-video_track_timescale"_s, u"600"_s, u"-metadata"_s,
+                u"location=+40.6892-074.0445+10.000/"_s });
+}
+
 QJsonObject probe(const QString& path)
 {
     const QString json = runTool(u"/usr/bin/ffprobe"_s,
@@ -263,6 +273,17 @@ void copyCutShort(const QString& movie, const QString& path, int percent)
     QFile source(movie), target(path);
     QVERIFY(source.open(QIODevice::ReadOnly) && target.open(QIODevice::WriteOnly | QIODevice::Truncate));
     target.write(source.read(source.size() * percent / 100));
+}
+
+void copyDamaged(const QString& movie, const QString& path, const QByteArray& marker, int delta,
+    const QByteArray& bytes)
+{
+    QFile source(movie), target(path);
+    QVERIFY(source.open(QIODevice::ReadOnly) && target.open(QIODevice::WriteOnly));
+    QByteArray contents = source.readAll();
+    const qsizetype offset = contents.indexOf(marker) + delta;
+    target.write(
+        bytes.isEmpty() ? contents.left(offset) : contents.replace(offset, bytes.size(), bytes));
 }
 
 } // namespace movies

@@ -25,6 +25,9 @@ QString unreadableSound();  // h264() with its only sound in a format ffmpeg can
 QString surround();         // H.264 with 5.1 PCM as QuickTime's L R C LFE Ls Rs: 5.1(side)
 QString hlgInFrames();      // HEVC 10-bit, BT.2020 transfer, HLG only in an SEI message
 QString longText();         // H.264 and AAC of 3 s with a text track of 6 s
+// H.264 with B-frames at 30 frames a second less every 7th, time scale 600,
+// and the place as QuickTime's classic item: as cameras and programs write it.
+QString camera();
 
 // ffprobe's streams and format of a file, as JSON.
 QJsonObject probe(const QString& path);
@@ -38,5 +41,8 @@ qint64 atomOffset(const QString& path, const QByteArray& type);
 void copyTo(const QString& movie, const QString& path);
 // Copies the first `percent` % of a movie's bytes, as a pulled card or a broken copy leaves it.
 void copyCutShort(const QString& movie, const QString& path, int percent);
+// Copies a movie with `bytes` put in `delta` bytes after its first `marker`, or cut there.
+void copyDamaged(const QString& movie, const QString& path, const QByteArray& marker, int delta,
+    const QByteArray& bytes);
 
 } // namespace movies
