@@ -186,7 +186,7 @@ void moveWithoutReplacing(const std::filesystem::path& from, const std::filesyst
     try {
         flushFolderOf(to);
     } catch (const std::system_error&) {
-        // Told it failed, the user must not find a movie that may be lost.
+        // A run that fails keeps no MP4, least of all one a power cut may take.
         ::unlink(to.c_str());
         throw;
     }
