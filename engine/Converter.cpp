@@ -378,6 +378,11 @@ void Converter::convert(
 
     // ffmpeg exits 0 even when it could not write the index (a full disk), and
     // converts a movie cut short as far as it goes: neither may pass as done.
+    // What is verified is on the disk first, where a write the disk refused
+    // (EIO, a full thin volume) shows; the move then flushes the new name, so
+    // "Done" is never said of an MP4 that a power cut can still take. This
+    // waits on the disk on this thread alone: the other runs go on.
+    flushBeforeMove(files.temporaryOutput, target);
     verifyResult(files.temporaryOutput, info.duration, reached);
     moveWithoutReplacing(files.temporaryOutput, target);
     progress(1.0, "Done");

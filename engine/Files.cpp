@@ -4,12 +4,12 @@
 #include "SystemError.h"
 
 #include <array>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
-#include <climits>
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <sys/random.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #if defined(__APPLE__)
 #include <stdio.h> // renamex_np
@@ -79,11 +79,66 @@ bool unsupported(int error)
         || error == ENOTSUP;
 }
 
-} // namespace
-
-void moveWithoutReplacing(const std::filesystem::path& from, const std::filesystem::path& to)
+// fsync's answers from a file system that has no way to flush, as opposed to
+// one that tried and failed. EROFS is not among them: the file and its
+// folder were written a moment ago, so a file system that is read-only now
+// turned so after an error, and what it held back is lost.
+bool cannotFlush(int error)
 {
-    const std::string failure = "Could not move the converted movie to " + quoted(to.string());
+    return error == EINVAL || error == ENOTSUP || error == EOPNOTSUPP;
+}
+
+std::string unsavedMessage(const std::filesystem::path& target)
+{
+    return "Could not save the converted movie to " + quoted(target.string());
+}
+
+// 0 once what `fd` refers to is on the disk (or cannot be flushed), else the error.
+int flushDescriptor(int fd)
+{
+#if defined(__APPLE__)
+    // fsync on macOS only hands the data to the drive, whose own cache a power
+    // cut empties; network volumes and some drives do not know F_FULLFSYNC.
+    if (::fcntl(fd, F_FULLFSYNC) == 0)
+        return 0;
+#endif
+    while (::fsync(fd) != 0) {
+        if (errno != EINTR)
+            return cannotFlush(errno) ? 0 : errno;
+    }
+    return 0;
+}
+
+// Flushes the folder holding `placed`, so that its entry survives a power cut.
+void flushFolderOf(const std::filesystem::path& placed)
+{
+    const std::filesystem::path parent = placed.parent_path();
+    const std::filesystem::path folder = parent.empty() ? "." : parent;
+    FileDescriptor descriptor(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    int error = 0;
+    if (descriptor) {
+        error = flushDescriptor(descriptor.get());
+    } else if (errno == EACCES) {
+        // A folder one may write to but not list (a drop box) cannot be
+        // opened: flush the whole file system it is on, through the file.
+        FileDescriptor file(::open(placed.c_str(), O_RDONLY | O_CLOEXEC));
+        if (!file)
+            return; // neither can be reached; the rename stands as it is
+#if defined(__APPLE__)
+        error = flushDescriptor(file.get());
+#else
+        error = ::syncfs(file.get()) == 0 || cannotFlush(errno) ? 0 : errno;
+#endif
+    } else {
+        error = errno;
+    }
+    if (error != 0)
+        throwSystemError(error, unsavedMessage(placed));
+}
+
+void renameWithoutReplacing(
+    const std::filesystem::path& from, const std::filesystem::path& to, const std::string& failure)
+{
 #if defined(__APPLE__)
     if (::renamex_np(from.c_str(), to.c_str(), RENAME_EXCL) != 0)
         throwSystemError(errno, failure);
@@ -102,8 +157,8 @@ void moveWithoutReplacing(const std::filesystem::path& from, const std::filesyst
         throwSystemError(errno, failure);
     // No hard links either (exFAT and FAT, often through FUSE): claim the
     // name with a new file of our own, then replace only that.
-    if (FileDescriptor placeholder(::open(
-            to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (FileDescriptor placeholder(
+            ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
         !placeholder)
         throwSystemError(errno, failure);
     if (::rename(from.c_str(), to.c_str()) != 0) {
@@ -112,6 +167,29 @@ void moveWithoutReplacing(const std::filesystem::path& from, const std::filesyst
         throwSystemError(error, failure);
     }
 #endif
+}
+
+} // namespace
+
+void flushBeforeMove(const std::filesystem::path& written, const std::filesystem::path& target)
+{
+    const FileDescriptor file(::open(written.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    const int error = !file ? errno : flushDescriptor(file.get());
+    if (error != 0)
+        throwSystemError(error, unsavedMessage(target));
+}
+
+void moveWithoutReplacing(const std::filesystem::path& from, const std::filesystem::path& to)
+{
+    renameWithoutReplacing(
+        from, to, "Could not move the converted movie to " + quoted(to.string()));
+    try {
+        flushFolderOf(to);
+    } catch (const std::system_error&) {
+        // A run that fails keeps no MP4, least of all one a power cut may take.
+        ::unlink(to.c_str());
+        throw;
+    }
 }
 
 void checkCanMoveTo(const std::filesystem::path& from, const std::filesystem::path& to)

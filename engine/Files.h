@@ -18,9 +18,18 @@ std::string randomUuid();
 // when this process is killed. Throws std::system_error.
 FileDescriptor createAnonymousFile(const std::filesystem::path& folder);
 
+// Waits until the data of the finished file `written` is on the disk, so the
+// name moveWithoutReplacing() gives it never outlives a power cut without it.
+// A file system that has no way to flush (some FUSE drives answer EINVAL) is
+// taken as it is; one that fails to write (EIO, ENOSPC) throws
+// std::system_error naming `target`, the name the file is to have.
+void flushBeforeMove(const std::filesystem::path& written, const std::filesystem::path& target);
+
 // Renames `from` to `to` so that an existing `to` is never replaced: in one
 // step where the file system can, else by claiming `to` with a new empty file
-// first and renaming over that. Throws std::system_error naming the target.
+// first and renaming over that. Returns once the new name is on the disk (the
+// folder is flushed as flushBeforeMove() flushes a file); when that fails, `to`
+// is removed again. Throws std::system_error naming the target.
 void moveWithoutReplacing(const std::filesystem::path& from, const std::filesystem::path& to);
 
 // Throws the error moveWithoutReplacing(`from`, `to`) would end with when
