@@ -41,11 +41,11 @@ void FileHandOver::drag(QQuickItem* source, const QUrl& file)
         [source = QPointer<QQuickItem>(source), file] {
             if (!source)
                 return;
-            QPointer<QDrag> drag = new QDrag(source);
+            // Qt deletes the drag once the drop is over; on X11 that is
+            // after exec() returns, when the target has asked for the data.
+            auto* drag = new QDrag(source);
             drag->setMimeData(mimeData(file, false));
             drag->exec(Qt::CopyAction | Qt::LinkAction, Qt::CopyAction);
-            if (drag)
-                drag->deleteLater();
         },
         Qt::QueuedConnection);
 }
