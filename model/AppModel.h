@@ -2,6 +2,7 @@
 // line and the batch run that converts the queue.
 #pragma once
 
+#include "BatchEstimate.h"
 #include "BatchRun.h"
 #include "QueueList.h"
 
@@ -21,6 +22,8 @@ class AppModel : public QObject
     Q_OBJECT
     Q_PROPERTY(QueueList* items READ items CONSTANT)
     Q_PROPERTY(BatchRun* batch READ batch CONSTANT)
+    // The running batch in one line, for the action bar.
+    Q_PROPERTY(BatchEstimate* estimate READ estimate CONSTANT)
     Q_PROPERTY(bool running READ running NOTIFY runningChanged)
     Q_PROPERTY(QUrl destination READ destination NOTIFY destinationChanged)
     // The destination as a file-system path; empty when there is none.
@@ -42,6 +45,7 @@ public:
     const QueueList* items() const { return &m_items; }
     BatchRun* batch() { return &m_batch; }
     const BatchRun* batch() const { return &m_batch; }
+    BatchEstimate* estimate() { return &m_estimate; }
     bool running() const { return m_batch.running(); }
     QUrl destination() const { return m_destination; } // empty: beside each source
     QString destinationPath() const; // as text, to show
@@ -97,7 +101,8 @@ private:
     bool m_readingFolder = false;
     quint64 m_folderReading = 0; // counts folders read; a cleared list forgets the one being read
     std::jthread m_folderReader; // stopped and joined when the model goes
-    // Declared last: it stops its conversions, which write into the queue,
-    // before the queue goes.
+    // Declared after the queue: it stops its conversions, which write into
+    // the queue, before the queue goes.
     BatchRun m_batch;
+    BatchEstimate m_estimate { m_batch };
 };

@@ -38,7 +38,23 @@ RowLayout {
             border.width: clearButton.visualFocus ? 2 : 0
         }
     }
+    // Where the whole batch stands, in place of "Clear list" while it runs.
+    // Only read, not announced: the rows' stages and the end are.
+    Text {
+        objectName: "batchStatus"
+        visible: root.appModel.running && text.length > 0
+        text: root.appModel.estimate.text
+        color: Style.secondary
+        font.pixelSize: 13
+        textFormat: Text.PlainText
+        elide: Text.ElideRight
+        Layout.fillWidth: true
+        Layout.leftMargin: clearButton.leftPadding // where the title of "Clear list" stands
+        Accessible.role: Accessible.StatusBar
+        Accessible.name: text
+    }
     Item {
+        visible: !root.appModel.running
         Layout.fillWidth: true
     }
     AccessibleButton {

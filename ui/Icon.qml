@@ -46,15 +46,11 @@ Item {
     implicitHeight: size
     Accessible.ignored: true
 
-    Shape {
+    VectorShape {
         width: 24
         height: 24
         scale: root.size / 24
         transformOrigin: Item.TopLeft
-        // Multisampled so small icons keep smooth edges.
-        layer.enabled: true
-        layer.samples: 4
-        layer.smooth: true
 
         ShapePath {
             strokeWidth: -1

@@ -29,3 +29,11 @@ struct BatchRunForeign
     QML_NAMED_ELEMENT(BatchRun)
     QML_UNCREATABLE("The batch belongs to its AppModel.")
 };
+
+struct BatchEstimateForeign
+{
+    Q_GADGET
+    QML_FOREIGN(BatchEstimate)
+    QML_NAMED_ELEMENT(BatchEstimate)
+    QML_UNCREATABLE("The estimate belongs to its AppModel.")
+};

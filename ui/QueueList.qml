@@ -30,6 +30,11 @@ ListView {
     highlightFollowsCurrentItem: true
     Accessible.role: Accessible.List
     Accessible.name: "Queue"
+    // Ctrl+C with the list focused copies the current row's MP4.
+    Keys.onPressed: event => {
+        if (event.matches(StandardKey.Copy) && currentItem)
+            event.accepted = currentItem.copyOutput()
+    }
 
     Rectangle {
         anchors.fill: parent

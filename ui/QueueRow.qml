@@ -46,9 +46,33 @@ Rectangle {
     // A screen reader reads the row as its file name, then its state.
     Accessible.role: Accessible.ListItem
     Accessible.name: fileName
-    Accessible.description: kind === "converting" ? status + ", " + Math.round(progress * 100) + " %" : status
+    Accessible.description: kind === "converting" ? status + ", " + Math.round(progress * 100) + " %"
+        : done ? status + ", drag the MP4 to another application or copy it with Ctrl+C"
+        : status
     color: Qt.rgba(1, 1, 1, 0.04)
     radius: 9
+
+    // A finished MP4 goes to another application by dragging the row, or
+    // by Ctrl+C. A press on one of the row's controls stays theirs, and the
+    // window's own drag (which moves it) cannot take the row's over.
+    DragHandler {
+        objectName: "rowDrag"
+        target: null
+        enabled: root.done
+        grabPermissions: PointerHandler.TakeOverForbidden
+        onActiveChanged: if (active)
+            FileHandOver.drag(root, root.output)
+    }
+    function copyOutput() {
+        if (!done)
+            return false
+        FileHandOver.copy(output)
+        return true
+    }
+    Keys.onPressed: event => {
+        if (event.matches(StandardKey.Copy))
+            event.accepted = copyOutput()
+    }
 
     RowLayout {
         id: content

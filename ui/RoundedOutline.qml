@@ -2,7 +2,7 @@
 import QtQuick
 import QtQuick.Shapes
 
-Shape {
+VectorShape {
     id: root
 
     property real radius: 14
@@ -19,9 +19,6 @@ Shape {
             + `V ${y + h - r} A ${r} ${r} 0 0 1 ${x + w - r} ${y + h} H ${x + r} `
             + `A ${r} ${r} 0 0 1 ${x} ${y + h - r} V ${y + r} A ${r} ${r} 0 0 1 ${x + r} ${y} Z`
     }
-
-    layer.enabled: true
-    layer.samples: 4
 
     ShapePath {
         strokeColor: root.color

@@ -17,13 +17,11 @@ Item {
     Accessible.role: Accessible.Animation
     Accessible.name: "Converting"
 
-    Shape {
+    VectorShape {
         id: arc
 
         anchors.fill: parent
         rotation: root.step % 8 * 45
-        layer.enabled: true
-        layer.samples: 4
 
         ShapePath {
             strokeColor: Style.secondary
