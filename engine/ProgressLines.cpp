@@ -5,6 +5,7 @@
 #include "Utf8.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -22,7 +23,11 @@ void ProgressLines::read(std::string_view bytes, const std::function<void(double
         if (!line.starts_with(progressKey))
             continue;
         const auto microseconds = readNumber(line.substr(progressKey.size()));
-        if (!microseconds)
+        // ffmpeg writes whole microseconds or "N/A"; a value strtod reads as
+        // NaN or infinity is no time at all. NaN would reach the progress bar
+        // as the fraction done, and infinity would let a result cut short
+        // pass the length check for as long as the movie.
+        if (!microseconds || !std::isfinite(*microseconds))
             continue;
         const double seconds = *microseconds / 1000000;
         m_reached = std::max(m_reached, seconds);

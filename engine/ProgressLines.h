@@ -15,7 +15,7 @@ public:
     }
 
     // Takes the next bytes of the stream, however the pipe split them. Every
-    // complete "out_time_us=" line whose value is a number moves reached() on
+    // complete "out_time_us=" line whose value is a finite number moves reached() on
     // and, while the duration is known, calls `report` with the fraction of
     // the movie done, at most 0.99; a line still lacking its line feed waits
     // for the next bytes.
