@@ -47,10 +47,7 @@ bool ApplicationService::handOver(const LaunchRequest& launch, QDBusConnection b
     if (launch.urls.isEmpty()) {
         call.setArguments({ launch.platformData });
     } else {
-        QStringList uris;
-        for (const QUrl& url : launch.urls)
-            uris.append(url.toString(QUrl::FullyEncoded));
-        call.setArguments({ uris, launch.platformData });
+        call.setArguments({ urisFromUrls(launch.urls), launch.platformData });
     }
     return bus.call(call, QDBus::BlockWithGui, handOverTimeout).type() == QDBusMessage::ReplyMessage;
 }
@@ -62,13 +59,26 @@ void ApplicationService::Activate(const QVariantMap& platformData)
 
 void ApplicationService::Open(const QStringList& uris, const QVariantMap& platformData)
 {
-    QList<QUrl> urls;
-    for (const QString& uri : uris)
-        urls.append(QUrl(uri));
-    m_windows->open(urls, platformData);
+    m_windows->open(urlsFromUris(uris), platformData);
 }
 
 void ApplicationService::ActivateAction(const QString&, const QVariantList&, const QVariantMap&)
 {
     // The application has no actions.
+}
+
+QStringList ApplicationService::urisFromUrls(const QList<QUrl>& urls)
+{
+    QStringList uris;
+    for (const QUrl& url : urls)
+        uris.append(url.toString(QUrl::FullyEncoded));
+    return uris;
+}
+
+QList<QUrl> ApplicationService::urlsFromUris(const QStringList& uris)
+{
+    QList<QUrl> urls;
+    for (const QString& uri : uris)
+        urls.append(QUrl(uri));
+    return urls;
 }

@@ -4,7 +4,9 @@
 
 #include <QDBusAbstractAdaptor>
 #include <QDBusConnection>
+#include <QList>
 #include <QStringList>
+#include <QUrl>
 #include <QVariantMap>
 
 class ApplicationWindows;
@@ -28,6 +30,11 @@ public:
     // its files with Open, or Activate when there are none, with the
     // launcher's platform data. True once that instance has taken it.
     static bool handOver(const LaunchRequest& launch, QDBusConnection bus = QDBusConnection::sessionBus());
+
+    // The URIs handOver() gives Open for `urls`, percent-encoded as file
+    // managers send them, and the URLs Open takes from such URIs.
+    static QStringList urisFromUrls(const QList<QUrl>& urls);
+    static QList<QUrl> urlsFromUris(const QStringList& uris);
 
 public Q_SLOTS:
     void Activate(const QVariantMap& platformData);

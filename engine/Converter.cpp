@@ -5,8 +5,8 @@
 #include "ConversionFailure.h"
 #include "FileDescriptor.h"
 #include "Files.h"
-#include "NumberReading.h"
 #include "OnExit.h"
+#include "ProgressLines.h"
 #include "SystemError.h"
 #include "Utf8.h"
 #include "WrittenMovie.h"
@@ -22,7 +22,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr std::string_view progressKey = "out_time_us=";
 constexpr std::size_t logTailLength = 900;
 
 fs::path findExecutable(const std::string& name, const std::vector<fs::path>& folders)
@@ -346,28 +345,14 @@ void Converter::convert(
 
     progress(0.0, stage);
 
-    double reached = 0; // seconds of output ffmpeg reported
-    std::string lineBuffer;
+    ProgressLines lines(info.duration);
     std::array<char, 4096> buffer;
     while (const std::size_t got
         = readSome(pipe.readEnd.get(), buffer.data(), buffer.size(), "ffmpeg's progress")) {
-        lineBuffer += utf8::decodeLossy(std::string_view(buffer.data(), got));
-        std::size_t lineStart = 0;
-        for (std::size_t end; (end = lineBuffer.find('\n', lineStart)) != std::string::npos;
-             lineStart = end + 1) {
-            const std::string_view line(lineBuffer.data() + lineStart, end - lineStart);
-            if (!line.starts_with(progressKey))
-                continue;
-            const auto microseconds = readNumber(line.substr(progressKey.size()));
-            if (!microseconds)
-                continue;
-            const double seconds = *microseconds / 1000000;
-            reached = std::max(reached, seconds);
-            if (info.duration > 0)
-                progress(std::min(seconds / info.duration, 0.99), stage);
-        }
-        lineBuffer.erase(0, lineStart);
+        lines.read(std::string_view(buffer.data(), got),
+            [&](double fraction) { progress(fraction, stage); });
     }
+    const double reached = lines.reached(); // seconds of output ffmpeg reported
 
     registration.reset();
     const int status = child->wait();
