@@ -1,8 +1,10 @@
 // The files a start of the program names, one argument a line, and the URIs
 // a file manager hands to Open over D-Bus: every URL taken is a local file,
-// and one handed over to a running instance arrives as the same file (its
-// fragment may come back spelt otherwise: QUrl tells "#" from "%23" there).
+// one handed over to a running instance arrives as the same bytes (its
+// fragment may come back spelt otherwise: QUrl tells "#" from "%23" there),
+// and a URL's bytes survive its one spelling and a round trip through it.
 #include "ApplicationService.h"
+#include "FileUrls.h"
 #include "LaunchRequest.h"
 
 #include <QDir>
@@ -14,14 +16,14 @@
 namespace {
 
 // A working folder with a movie and a folder in it, for relative arguments.
-const QString& workingFolder()
+const QByteArray& workingFolder()
 {
     static const QTemporaryDir folder;
     static const bool made = QDir(folder.path()).mkdir(QStringLiteral("Card"))
         && QFile(folder.filePath(QStringLiteral("Trip.mov"))).open(QIODevice::WriteOnly);
     if (!made)
         std::abort();
-    static const QString path = folder.path();
+    static const QByteArray path = QFile::encodeName(folder.path());
     return path;
 }
 
@@ -33,10 +35,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const QByteArray input
         = QByteArray(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size))
               .replace('\0', '\n');
-    QStringList arguments; // as QCoreApplication::arguments() decodes them
+    QByteArrayList arguments; // argv's bytes, as they are
     QStringList uris; // D-Bus strings are UTF-8
     for (const QByteArray& line : input.split('\n')) {
-        arguments.append(QString::fromLocal8Bit(line));
+        arguments.append(line);
         uris.append(QString::fromUtf8(line));
     }
 
@@ -46,14 +48,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (handedOver.size() != urls.size())
         std::abort();
     for (qsizetype i = 0; i < urls.size(); ++i) {
+        const QByteArray path = fileUrls::path(urls[i]);
         if (!urls[i].isLocalFile() || !handedOver[i].isLocalFile()
-            || handedOver[i].toLocalFile() != urls[i].toLocalFile())
+            || fileUrls::path(handedOver[i]) != path || fileUrls::path(fileUrls::fromPath(path)) != path)
             std::abort();
     }
 
     for (const QUrl& url : ApplicationService::urlsFromUris(uris)) {
-        if (url.isLocalFile())
-            (void)url.toLocalFile();
+        const QUrl normalized = fileUrls::normalized(url);
+        if (url.isLocalFile() && fileUrls::path(normalized) != fileUrls::path(url))
+            std::abort();
+        (void)fileUrls::displayName(normalized);
     }
     return 0;
 }

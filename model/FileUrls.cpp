@@ -13,7 +13,10 @@ QUrl fileUrls::fromPath(const QByteArray& path)
     // path starting with "//" would become a host on Qt's road.)
     if (utf8::isValid(std::string_view(path.constData(), path.size())) && !path.startsWith("//"))
         return QUrl::fromLocalFile(QString::fromUtf8(path));
-    return QUrl::fromEncoded("file://" + path.toPercentEncoding("/!$&'()*+,;=:@[]"));
+    // A relative path (a "file:" URI given without one) has no authority:
+    // after "file://" its first component would be read as a host.
+    const QByteArray scheme = path.startsWith('/') ? "file://" : "file:";
+    return QUrl::fromEncoded(scheme + path.toPercentEncoding("/!$&'()*+,;=:@[]"));
 }
 
 QByteArray fileUrls::path(const QUrl& url)
