@@ -43,7 +43,9 @@ QString fileUrls::displayName(const QUrl& url)
 
 QUrl fileUrls::normalized(const QUrl& url)
 {
-    if (!url.isLocalFile())
+    // Without a path ("file://#x") there is no file to spell otherwise, and
+    // fromLocalFile() would make an empty URL of it.
+    if (!url.isLocalFile() || url.path().isEmpty())
         return url;
     // The common case, a UTF-8 path on this host, without a round trip through bytes.
     const QString text = url.path(QUrl::FullyDecoded);
