@@ -9,9 +9,11 @@ QUrl fileUrls::fromPath(const QByteArray& path)
 {
     // A UTF-8 name takes Qt's own road, so its URL equals the one a drop or
     // a dialog gives for it. Other bytes are percent-encoded, so QUrl never
-    // reads them as text; what stays as it is matches what Qt leaves. (A
-    // path starting with "//" would become a host on Qt's road.)
-    if (utf8::isValid(std::string_view(path.constData(), path.size())) && !path.startsWith("//"))
+    // reads them as text; what stays as it is matches what Qt leaves. (On
+    // Qt's road a path starting with "//" would become a host, and a relative
+    // one starting "E:" a drive letter.)
+    if (utf8::isValid(std::string_view(path.constData(), path.size())) && path.startsWith('/')
+        && !path.startsWith("//"))
         return QUrl::fromLocalFile(QString::fromUtf8(path));
     // A relative path (a "file:" URI given without one) has no authority:
     // after "file://" its first component would be read as a host.
@@ -49,7 +51,8 @@ QUrl fileUrls::normalized(const QUrl& url)
         return url;
     // The common case, a UTF-8 path on this host, without a round trip through bytes.
     const QString text = url.path(QUrl::FullyDecoded);
-    if (url.host().isEmpty() && !text.contains(QChar::ReplacementCharacter) && !text.startsWith(u"//"_s))
+    if (url.host().isEmpty() && !text.contains(QChar::ReplacementCharacter) && text.startsWith(u'/')
+        && !text.startsWith(u"//"_s))
         return QUrl::fromLocalFile(text);
     return fromPath(path(url));
 }
