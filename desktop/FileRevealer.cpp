@@ -38,9 +38,7 @@ void FileRevealer::reveal(const QUrl& file)
 
 void FileRevealer::openFolder(const QUrl& file)
 {
-    const QByteArray path = fileUrls::path(file);
-    const qsizetype slash = path.lastIndexOf('/');
-    const QUrl folder = fileUrls::fromPath(slash > 0 ? path.left(slash) : QByteArray("/"));
+    const QUrl folder = fileUrls::fromPath(fileUrls::folderOf(fileUrls::path(file)));
     QDesktopServices::openUrl(folder);
     Q_EMIT openedFolder(folder);
 }

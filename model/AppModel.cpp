@@ -16,18 +16,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// The last component of a path, and the folder before it.
-QByteArray lastComponent(const QByteArray& path)
-{
-    return path.sliced(path.lastIndexOf('/') + 1);
-}
-
-QByteArray folderOf(const QByteArray& path)
-{
-    const qsizetype slash = path.lastIndexOf('/');
-    return slash > 0 ? path.left(slash) : QByteArray("/");
-}
-
 // The text after the last full stop of the file name; a name that only
 // starts with a full stop (".mov") has none. Text is enough: bytes that are
 // not UTF-8 become U+FFFD, never a full stop or a letter.
@@ -179,8 +167,8 @@ QUrl AppModel::outputURL(const QUrl& source) const
 {
     const QByteArray sourcePath = fileUrls::path(source);
     const QByteArray folder
-        = m_destination.isEmpty() ? folderOf(sourcePath) : fileUrls::path(m_destination);
-    const QByteArray base = withoutExtension(lastComponent(sourcePath));
+        = m_destination.isEmpty() ? fileUrls::folderOf(sourcePath) : fileUrls::path(m_destination);
+    const QByteArray base = withoutExtension(fileUrls::nameOf(sourcePath));
     const QByteArray prefix = folder.endsWith('/') ? folder : folder + '/';
     // A name the folder cannot hold would fail the row at its end; the
     // movie's name is shortened instead, as much as each suffix needs.

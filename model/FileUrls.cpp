@@ -39,8 +39,18 @@ QByteArray fileUrls::path(const QUrl& url)
 
 QString fileUrls::displayName(const QUrl& url)
 {
-    const QByteArray bytes = path(url);
-    return QString::fromUtf8(bytes.sliced(bytes.lastIndexOf('/') + 1));
+    return QString::fromUtf8(nameOf(path(url)));
+}
+
+QByteArray fileUrls::nameOf(const QByteArray& path)
+{
+    return path.sliced(path.lastIndexOf('/') + 1);
+}
+
+QByteArray fileUrls::folderOf(const QByteArray& path)
+{
+    const qsizetype slash = path.lastIndexOf('/');
+    return slash > 0 ? path.left(slash) : QByteArray("/");
 }
 
 QUrl fileUrls::normalized(const QUrl& url)

@@ -20,6 +20,11 @@ QByteArray path(const QUrl& url);
 // its bytes are not UTF-8.
 QString displayName(const QUrl& url);
 
+// The last component of `path`, and the folder that holds it ("/" for a
+// component at the root).
+QByteArray nameOf(const QByteArray& path);
+QByteArray folderOf(const QByteArray& path);
+
 // `url` in the one spelling fromPath() gives, so that the same file reached
 // through an argument, a URI or a folder compares equal; other URLs unchanged.
 QUrl normalized(const QUrl& url);

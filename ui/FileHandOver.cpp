@@ -1,6 +1,8 @@
 // Drags and copies of finished MP4s.
 #include "FileHandOver.h"
 
+#include "FileUrls.h"
+
 #include <QClipboard>
 #include <QDrag>
 #include <QGuiApplication>
@@ -19,8 +21,7 @@ QMimeData* FileHandOver::mimeData(const QUrl& file, bool clipboard)
     // The URL's own encoding, never a path decoded to text and encoded again:
     // bytes that are not UTF-8 stay the bytes the file system holds.
     const QByteArray uri = file.toEncoded(QUrl::FullyEncoded);
-    const QByteArray path
-        = QByteArray::fromPercentEncoding(file.path(QUrl::FullyEncoded).toLatin1());
+    const QByteArray path = fileUrls::path(file);
     auto* data = new QMimeData;
     data->setData(u"text/uri-list"_s, uri + "\r\n");
     data->setData(u"text/plain"_s, path);
