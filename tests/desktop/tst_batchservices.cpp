@@ -186,6 +186,7 @@ private Q_SLOTS:
     void showsTwoWindowsBatchesAsOne();
     void givesTheInhibitorBackWhenStopped_data();
     void givesTheInhibitorBackWhenStopped();
+    void letsTheComputerSleepWhileAllArePaused();
     void fallsBackToThePortalAndRunsWithoutEither_data();
     void fallsBackToThePortalAndRunsWithoutEither();
     void notifiesWhenNoWindowIsActive_data();
@@ -351,6 +352,44 @@ void BatchServicesTest::givesTheInhibitorBackWhenStopped()
     QCOMPARE(m_logind->calls.size(), 1);
     QTest::qWait(100);
     QCOMPARE(m_notifications.shown.size(), 0);
+}
+
+void BatchServicesTest::letsTheComputerSleepWhileAllArePaused()
+{
+    Scratch scratch;
+    WindowSet windows(*m_engine, [] { return std::make_shared<FakePicker>(); });
+    AppModel* first = windows.modelOf(windows.openWindow());
+    AppModel* second = windows.modelOf(windows.openWindow());
+    movies::copyTo(movies::slowEncode(), scratch.path(u"One.mov"_s));
+    movies::copyTo(movies::slowEncode(), scratch.path(u"Two.mov"_s));
+    first->add({ QUrl::fromLocalFile(scratch.path(u"One.mov"_s)) });
+    second->add({ QUrl::fromLocalFile(scratch.path(u"Two.mov"_s)) });
+    QWindow elsewhere;
+    activate(&elsewhere);
+    first->start();
+    second->start();
+    QTRY_COMPARE(m_logind->held(), 1);
+
+    first->pause();
+    QTest::qWait(200);
+    QCOMPARE(m_logind->held(), 1); // the other window still converts
+    second->pause();
+    QTRY_COMPARE(m_logind->held(), 0);
+    first->resume();
+    QTRY_COMPARE(m_logind->held(), 1);
+    QCOMPARE(m_logind->calls.size(), 2);
+    first->pause();
+    QTRY_COMPARE(m_logind->held(), 0);
+
+    // A pause is no end: the taskbar entry stays, and nothing is notified.
+    QVERIFY(!m_dock.updates.isEmpty());
+    QVERIFY(m_dock.updates.constLast().value(u"progress-visible"_s).toBool());
+    QCOMPARE(m_notifications.shown.size(), 0);
+    first->cancel();
+    second->cancel();
+    QTRY_VERIFY_WITH_TIMEOUT(!first->running() && !second->running(), 20000);
+    QCOMPARE(m_logind->calls.size(), 2);
+    QTRY_VERIFY(!m_dock.updates.constLast().value(u"progress-visible"_s).toBool());
 }
 
 void BatchServicesTest::fallsBackToThePortalAndRunsWithoutEither_data()

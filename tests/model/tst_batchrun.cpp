@@ -11,6 +11,7 @@
 
 #include <QAbstractItemModelTester>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTest>
@@ -119,6 +120,8 @@ private Q_SLOTS:
     void encodesAloneAndReportsInspectionAtTurn();
     void keepsNamesDistinctAcrossWindows();
     void cancelStopsEveryParallelCopy();
+    void pausesWhereItIs_data();
+    void pausesWhereItIs();
 };
 
 void BatchRunTest::convertsQueueIntoDestination()
@@ -552,6 +555,69 @@ void BatchRunTest::cancelStopsEveryParallelCopy()
     QCOMPARE(childProcesses(::getpid(), "ffmpeg"), QList<pid_t>());
     QCOMPARE(childProcesses(::getpid(), "ffprobe"), QList<pid_t>());
     QCOMPARE(QDir(scratch.folder()).entryList(QDir::Files | QDir::Hidden).filter(u".mp4"_s), QStringList());
+    QCOMPARE(scratch.temporaryFiles(), QStringList());
+}
+
+void BatchRunTest::pausesWhereItIs_data()
+{
+    QTest::addColumn<QString>("then");
+    QTest::newRow("resumed") << u"resume"_s;
+    QTest::newRow("cancelled while paused") << u"cancel"_s;
+    QTest::newRow("model gone while paused") << u"destroy"_s;
+}
+
+void BatchRunTest::pausesWhereItIs()
+{
+    QFETCH(QString, then);
+    const Scratch scratch;
+    movies::copyTo(movies::slowEncode(), scratch.path(u"first.mov"_s));
+    movies::copyTo(movies::h264(), scratch.path(u"second.mov"_s));
+    auto model = std::make_unique<AppModel>();
+    model->add({ file(scratch.path(u"first.mov"_s)), file(scratch.path(u"second.mov"_s)) });
+    QSignalSpy paused(model.get(), &AppModel::pausedChanged);
+
+    model->start();
+    QTRY_VERIFY_WITH_TIMEOUT(item(*model, 0).progress > 0.05, 120000);
+    model->pause();
+    QCOMPARE(paused.count(), 1);
+    QVERIFY(model->paused());
+    const QList<pid_t> ffmpeg = childProcesses(::getpid(), "ffmpeg");
+    QCOMPARE(ffmpeg.size(), 1);
+    QTRY_COMPARE(processStat(ffmpeg.first()).state, 'T');
+    const qint64 ticks = processStat(ffmpeg.first()).cpuTicks;
+    QTest::qWait(1500);
+    QCOMPARE(processStat(ffmpeg.first()).cpuTicks, ticks);
+    QCOMPARE(item(*model, 1).status, u"Ready"_s); // nothing new started
+    QVERIFY(model->running());
+
+    if (then == u"resume"_s) {
+        model->resume();
+        QCOMPARE(paused.count(), 2);
+        waitForBatch(*model);
+        QCOMPARE(item(*model, 0).status, u"Done"_s);
+        QCOMPARE(item(*model, 1).status, u"Done"_s);
+        // As if it had never stopped.
+        Converter().convert(scratch.path(u"first.mov"_s).toStdString(),
+            scratch.path(u"reference.mp4"_s).toStdString(), [](double, const std::string&) { });
+        QCOMPARE(movies::videoPacketsHash(scratch.path(u"first.mp4"_s)),
+            movies::videoPacketsHash(scratch.path(u"reference.mp4"_s)));
+        return;
+    }
+    // The stopped ffmpeg is continued, so it sees the interrupt and ends.
+    QElapsedTimer ending;
+    ending.start();
+    if (then == u"cancel"_s) {
+        model->cancel();
+        waitForBatch(*model, 10000);
+        QCOMPARE(item(*model, 0).status, u"Cancelled"_s);
+        QCOMPARE(item(*model, 1).status, u"Ready"_s);
+        QVERIFY(!model->paused());
+    } else {
+        model.reset();
+    }
+    QVERIFY2(ending.elapsed() < 10000, qPrintable(QString::number(ending.elapsed())));
+    QCOMPARE(childProcesses(::getpid(), "ffmpeg"), QList<pid_t>());
+    QCOMPARE(scratch.files(), QStringList({ u"first.mov"_s, u"second.mov"_s }));
     QCOMPARE(scratch.temporaryFiles(), QStringList());
 }
 

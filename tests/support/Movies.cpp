@@ -239,6 +239,16 @@ QString videoCodec(const QString& path)
     return stream(probe(path), u"video"_s).value(u"codec_name"_s).toString();
 }
 
+QByteArray videoPacketsHash(const QString& movie)
+{
+    QProcess ffmpeg;
+    ffmpeg.start(u"/usr/bin/ffmpeg"_s,
+        { u"-v"_s, u"error"_s, u"-i"_s, movie, u"-map"_s, u"0:v:0"_s, u"-c"_s, u"copy"_s, u"-f"_s,
+            u"md5"_s, u"-"_s });
+    ffmpeg.waitForFinished();
+    return ffmpeg.readAllStandardOutput().trimmed();
+}
+
 qint64 atomOffset(const QString& path, const QByteArray& type)
 {
     QFile file(path);
