@@ -593,14 +593,15 @@ void BatchRunTest::pausesWhereItIs()
     if (then == u"resume"_s) {
         model->resume();
         QCOMPARE(paused.count(), 2);
+        QTRY_VERIFY(processStat(ffmpeg.first()).state != 'T'); // the same ffmpeg goes on
         waitForBatch(*model);
         QCOMPARE(item(*model, 0).status, u"Done"_s);
         QCOMPARE(item(*model, 1).status, u"Done"_s);
-        // As if it had never stopped.
+        // Frame for frame as if it had never stopped.
         Converter().convert(scratch.path(u"first.mov"_s).toStdString(),
             scratch.path(u"reference.mp4"_s).toStdString(), [](double, const std::string&) { });
-        QCOMPARE(movies::videoPacketsHash(scratch.path(u"first.mp4"_s)),
-            movies::videoPacketsHash(scratch.path(u"reference.mp4"_s)));
+        QCOMPARE(movies::videoFraming(scratch.path(u"first.mp4"_s)),
+            movies::videoFraming(scratch.path(u"reference.mp4"_s)));
         return;
     }
     // The stopped ffmpeg is continued, so it sees the interrupt and ends.

@@ -239,14 +239,11 @@ QString videoCodec(const QString& path)
     return stream(probe(path), u"video"_s).value(u"codec_name"_s).toString();
 }
 
-QByteArray videoPacketsHash(const QString& movie)
+QString videoFraming(const QString& path)
 {
-    QProcess ffmpeg;
-    ffmpeg.start(u"/usr/bin/ffmpeg"_s,
-        { u"-v"_s, u"error"_s, u"-i"_s, movie, u"-map"_s, u"0:v:0"_s, u"-c"_s, u"copy"_s, u"-f"_s,
-            u"md5"_s, u"-"_s });
-    ffmpeg.waitForFinished();
-    return ffmpeg.readAllStandardOutput().trimmed();
+    return runTool(u"/usr/bin/ffprobe"_s,
+        { u"-v"_s, u"error"_s, u"-select_streams"_s, u"v:0"_s, u"-show_entries"_s,
+            u"packet=pts,dts,duration,flags"_s, u"-of"_s, u"csv=p=0"_s, path });
 }
 
 qint64 atomOffset(const QString& path, const QByteArray& type)
