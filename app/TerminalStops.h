@@ -31,7 +31,7 @@ private:
 
     sigset_t m_signals;
     sigset_t m_previousMask;
-    mutable std::mutex m_lock; // guards the two below
+    mutable std::mutex m_lock; // guards the three below
     Clock::duration m_stopped {};
     std::optional<Clock::time_point> m_stoppedSince;
     bool m_stopping = false;

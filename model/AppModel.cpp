@@ -222,7 +222,7 @@ void AppModel::resetDestination()
 
 void AppModel::cancel()
 {
-    m_converter->cancel();
+    m_batch.cancel();
 }
 
 void AppModel::pause()

@@ -100,6 +100,21 @@ void BatchRun::resume()
     QMetaObject::invokeMethod(this, &BatchRun::advance, Qt::QueuedConnection);
 }
 
+void BatchRun::cancel()
+{
+    m_converter->cancel();
+    // Paused, there may be nothing running whose end would end the batch.
+    if (m_paused) {
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (m_running)
+                    advance();
+            },
+            Qt::QueuedConnection);
+    }
+}
+
 // Starts what may start now, in queue order, and ends the batch once nothing
 // is left to start and nothing runs. Called whenever a job of the batch ends.
 void BatchRun::advance()

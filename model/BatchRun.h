@@ -66,11 +66,13 @@ public:
     void forget(const QUuid& id);
     // Stops the running conversions where they are and starts no movie and
     // no inspection until resume(); inspections under way finish. Does
-    // nothing unless a batch runs. A cancellation continues the stopped
-    // conversions so they can end, and the batch ends as cancelled.
+    // nothing unless a batch runs.
     void pause();
     // The stopped conversions go on, and the batch from where it was.
     void resume();
+    // Cancels the converter's work (see Converter::cancel()), paused or not;
+    // the batch then ends as cancelled.
+    void cancel();
 
     bool running() const { return m_running; }
     // Stays true until resume() or the batch's end.

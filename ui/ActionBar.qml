@@ -113,8 +113,8 @@ RowLayout {
         Layout.preferredWidth: Math.max(implicitWidth, widerWord.width + leftPadding + rightPadding)
         Accessible.name: root.appModel.paused ? "Resume conversion" : "Pause conversion"
         onClicked: root.appModel.paused ? root.appModel.resume() : root.appModel.pause()
-        onActiveFocusChanged: root.followFocus(this)
-        onVisibleChanged: root.returnFocus(this)
+        onActiveFocusChanged: root.followFocus(pauseButton)
+        onVisibleChanged: root.returnFocus(pauseButton)
 
         TextMetrics {
             id: widerWord
@@ -131,8 +131,8 @@ RowLayout {
         text: "Cancel"
         Accessible.name: "Cancel conversion"
         onClicked: root.appModel.cancel()
-        onActiveFocusChanged: root.followFocus(this)
-        onVisibleChanged: root.returnFocus(this)
+        onActiveFocusChanged: root.followFocus(cancelButton)
+        onVisibleChanged: root.returnFocus(cancelButton)
     }
     Spinner {
         objectName: "spinner"

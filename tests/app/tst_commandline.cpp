@@ -295,17 +295,11 @@ void CommandLineTest::showsProgressOnlyOnTerminal()
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(u"TERM"_s, u"xterm"_s);
     process.setProcessEnvironment(environment);
-    const QStringList arguments { u"--convert"_s, movies::slowEncode(), output };
-    if (suspend) {
-        // A shell with job control, as the user's: Ctrl+Z stops the job (a
-        // process group whose parent is not in it), and fg continues it.
-        process.start(u"/bin/sh"_s,
-            QStringList { u"-c"_s, u"set -m; \"$0\" \"$@\" && exit; sleep 4; fg >/dev/null"_s,
-                QStringLiteral(BRAMBLECREST_EXECUTABLE) }
-                + arguments);
-    } else {
-        process.start(QStringLiteral(BRAMBLECREST_EXECUTABLE), arguments);
-    }
+    // Ctrl+Z stops a job of a shell with job control, as the user's, and fg continues it.
+    const QStringList job { QStringLiteral(BRAMBLECREST_EXECUTABLE), u"--convert"_s,
+        movies::slowEncode(), output };
+    const QStringList shell { u"-c"_s, u"set -m; \"$0\" \"$@\" && exit; sleep 4; fg >/dev/null"_s };
+    process.start(suspend ? u"/bin/sh"_s : job.first(), suspend ? shell + job : job.mid(1));
     QVERIFY(process.waitForStarted());
     QByteArray transcript;
     bool sent = false;
@@ -346,8 +340,7 @@ void CommandLineTest::showsProgressOnlyOnTerminal()
         QVERIFY2(match.hasMatch(), qPrintable(drawing));
         QVERIFY(match.captured(2).toInt() >= percent);
         percent = match.captured(2).toInt();
-        // The line goes on after fg where it stopped: the 4 s stopped are
-        // not elapsed.
+        // After fg the line goes on where it stopped: 4 s stopped are not elapsed.
         QVERIFY2(match.captured(3).toInt() - elapsed <= 2, qPrintable(shown));
         elapsed = match.captured(3).toInt();
         estimated = estimated || match.hasCaptured(4);

@@ -1,12 +1,7 @@
-// How the batch's line reads the time left, and leaves a pause out of it.
-#include "AppModel.h"
+// How the batch's line reads the time left.
 #include "BatchEstimate.h"
-#include "Movies.h"
-#include "Scratch.h"
 
 #include <QTest>
-
-using namespace Qt::StringLiterals;
 
 class BatchEstimateTest : public QObject
 {
@@ -33,38 +28,7 @@ private Q_SLOTS:
         QFETCH(QString, text);
         QCOMPARE(BatchEstimate::timeLeft(seconds), text);
     }
-
-    // A real batch on a clock the test sets: 10 s converting, then paused
-    // for 10 min. Paused, the fraction stands still, so the pace after
-    // Resume can be told exactly.
-    void leavesPauseOut()
-    {
-        const Scratch scratch;
-        movies::copyTo(movies::slowEncode(), scratch.path(u"slow.mov"_s));
-        AppModel model;
-        model.add({ QUrl::fromLocalFile(scratch.path(u"slow.mov"_s)) });
-        qint64 now = 0;
-        const BatchEstimate estimate(*model.batch(), [&now] { return now; });
-
-        model.start();
-        QCOMPARE(estimate.text(), u"0 of 1 done"_s);
-        QTRY_VERIFY_WITH_TIMEOUT(model.batch()->fraction() > 0.02, 120000);
-        now = 10'000;
-        model.pause();
-        QCOMPARE(estimate.text(), u"Paused · 0 of 1 done"_s);
-        now = 610'000;
-        QTest::qWait(1200); // a tick of the line, and the reports posted before the stop
-        QCOMPARE(estimate.text(), u"Paused · 0 of 1 done"_s);
-
-        const double fraction = model.batch()->fraction();
-        model.resume();
-        QCOMPARE(estimate.text(),
-            u"0 of 1 done · "_s + BatchEstimate::timeLeft(10 * (1 - fraction) / fraction));
-        model.cancel();
-        QTRY_VERIFY_WITH_TIMEOUT(!model.running(), 20000);
-        QCOMPARE(estimate.text(), QString());
-    }
 };
 
-QTEST_GUILESS_MAIN(BatchEstimateTest)
+QTEST_APPLESS_MAIN(BatchEstimateTest)
 #include "tst_batchestimate.moc"

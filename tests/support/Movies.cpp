@@ -239,13 +239,6 @@ QString videoCodec(const QString& path)
     return stream(probe(path), u"video"_s).value(u"codec_name"_s).toString();
 }
 
-QString videoFraming(const QString& path)
-{
-    return runTool(u"/usr/bin/ffprobe"_s,
-        { u"-v"_s, u"error"_s, u"-select_streams"_s, u"v:0"_s, u"-show_entries"_s,
-            u"packet=pts,dts,duration,flags"_s, u"-of"_s, u"csv=p=0"_s, path });
-}
-
 qint64 atomOffset(const QString& path, const QByteArray& type)
 {
     QFile file(path);

@@ -33,10 +33,6 @@ QString camera();
 QJsonObject probe(const QString& path);
 // The codec of the first video stream of a file.
 QString videoCodec(const QString& path);
-// The first video stream's packets, a line each: their timing and flags. An
-// encode of the same movie gives the same lines, though libx264 does not
-// always repeat its bytes exactly.
-QString videoFraming(const QString& path);
 // The first stream of the given codec_type, or an empty object.
 QJsonObject stream(const QJsonObject& report, const QString& type);
 // The byte offset of the first top-level atom of the given type, or -1.
