@@ -5,6 +5,7 @@
 #include "Converter.h"
 #include "KeepAwake.h"
 #include "TerminalProgress.h"
+#include "TerminalStops.h"
 #include "TerminationSignals.h"
 
 #include <cstdio>
@@ -25,10 +26,13 @@ void writeError(const std::string& description)
 int runCommandLineConversion(const char* input, const char* output)
 {
     Converter converter;
+    // Ctrl+Z stops ffmpeg and this process together, as ever; only the time
+    // stopped is taken note of.
+    const TerminalStops stops;
     const TerminationSignals signals([&converter] { converter.cancel(); });
-    // After the signals are blocked, so its thread leaves them to the waiter.
+    // After the signals are blocked, so its thread leaves them to the waiters.
     const KeepAwake awake;
-    TerminalProgress progress;
+    TerminalProgress progress([&stops] { return stops.stopped(); });
     try {
         converter.convert(std::filesystem::absolute(input), std::filesystem::absolute(output),
             [&progress](

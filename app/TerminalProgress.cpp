@@ -48,7 +48,8 @@ std::size_t terminalColumns()
 
 } // namespace
 
-TerminalProgress::TerminalProgress()
+TerminalProgress::TerminalProgress(TimeStopped timeStopped)
+    : m_timeStopped(std::move(timeStopped))
 {
     const char* terminal = std::getenv("TERM");
     m_shown = ::isatty(STDERR_FILENO) == 1 && !(terminal && std::string_view(terminal) == "dumb");
@@ -58,7 +59,7 @@ void TerminalProgress::report(double fraction, const std::string& stage)
 {
     if (!m_shown)
         return;
-    const Clock::time_point now = Clock::now();
+    const Clock::time_point now = this->now();
     const bool newStage = stage != m_stage;
     if (newStage) {
         m_stage = stage;
@@ -78,6 +79,11 @@ void TerminalProgress::report(double fraction, const std::string& stage)
         text += "  " + duration(static_cast<long long>(std::ceil(left))) + " left";
     }
     draw(text);
+}
+
+TerminalProgress::Clock::time_point TerminalProgress::now() const
+{
+    return Clock::now() - (m_timeStopped ? m_timeStopped() : Clock::duration());
 }
 
 void TerminalProgress::clear()

@@ -4,14 +4,20 @@
 
 #include <chrono>
 #include <cstddef>
+#include <functional>
 #include <string>
 
 class TerminalProgress
 {
 public:
+    using Clock = std::chrono::steady_clock;
+    // How long the process has been held stopped (Ctrl+Z) so far: left out
+    // of the time elapsed and of the pace.
+    using TimeStopped = std::function<Clock::duration()>;
+
     // Shows nothing unless standard error is a terminal that can redraw a
     // line, so scripts and logs see the output they always saw.
-    TerminalProgress();
+    explicit TerminalProgress(TimeStopped timeStopped = {});
     TerminalProgress(const TerminalProgress&) = delete;
     TerminalProgress& operator=(const TerminalProgress&) = delete;
     ~TerminalProgress() { clear(); }
@@ -24,13 +30,14 @@ public:
     void clear();
 
 private:
-    using Clock = std::chrono::steady_clock;
-
+    // The clock with the stopped time taken out.
+    Clock::time_point now() const;
     void draw(const std::string& text);
 
+    TimeStopped m_timeStopped;
     bool m_shown = false; // whether this terminal gets the line at all
     bool m_drawn = false; // whether a line is on the terminal now
-    Clock::time_point m_start = Clock::now();
+    Clock::time_point m_start = now();
     Clock::time_point m_stageStart; // when the engine's first report of this stage came
     Clock::time_point m_lastDraw;
     std::string m_stage;

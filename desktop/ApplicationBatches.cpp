@@ -20,11 +20,9 @@ ApplicationBatches::ApplicationBatches(
 
 ApplicationBatches::~ApplicationBatches()
 {
-    if (!m_busy)
-        return;
-    if (m_services.sleep)
+    if (m_keepingAwake)
         m_services.sleep->release();
-    if (m_services.taskbar)
+    if (m_busy && m_services.taskbar)
         m_services.taskbar->hide();
 }
 
@@ -32,6 +30,7 @@ void ApplicationBatches::follow(BatchRun* batch)
 {
     connect(batch, &BatchRun::started, this, [this, batch] { onStarted(batch); });
     connect(batch, &BatchRun::progressed, this, &ApplicationBatches::showProgress);
+    connect(batch, &BatchRun::pausedChanged, this, &ApplicationBatches::keepAwakeWhileConverting);
     connect(batch, &BatchRun::ended, this,
         [this, batch](const BatchRun::Outcome& outcome) { onEnded(batch, outcome); });
     // A window closed during its batch stops it without an end of its own:
@@ -47,14 +46,15 @@ void ApplicationBatches::follow(BatchRun* batch)
 
 void ApplicationBatches::onStarted(BatchRun* batch)
 {
-    if (!m_busy) {
+    const bool periodStarts = !m_busy;
+    if (periodStarts) {
         m_busy = true;
         m_period.clear();
-        if (m_services.sleep)
-            m_services.sleep->hold();
-        Q_EMIT busyChanged();
     }
     m_period.append({ batch, batch, batch->taken(), false, {} });
+    keepAwakeWhileConverting();
+    if (periodStarts)
+        Q_EMIT busyChanged();
     showProgress();
 }
 
@@ -108,6 +108,23 @@ void ApplicationBatches::showProgress()
         m_services.taskbar->show(fraction(), left());
 }
 
+// A paused batch holds nothing that sleep could harm: its children are
+// stopped, and carry on once resumed after the computer wakes. Only a
+// converting batch keeps the computer awake.
+void ApplicationBatches::keepAwakeWhileConverting()
+{
+    const bool converting = std::any_of(m_period.cbegin(), m_period.cend(), [](const Run& run) {
+        return !run.ended && run.batch && run.batch->running() && !run.batch->paused();
+    });
+    if (!m_services.sleep || converting == m_keepingAwake)
+        return;
+    m_keepingAwake = converting;
+    if (converting)
+        m_services.sleep->hold();
+    else
+        m_services.sleep->release();
+}
+
 void ApplicationBatches::endPeriod()
 {
     // The outcomes of the batches that ran to their end; a cancelled one was
@@ -126,8 +143,7 @@ void ApplicationBatches::endPeriod()
         total.onlyName = only->outcome.onlyName;
     m_period.clear();
     m_busy = false;
-    if (m_services.sleep)
-        m_services.sleep->release();
+    keepAwakeWhileConverting();
     if (m_services.taskbar)
         m_services.taskbar->hide();
     Q_EMIT busyChanged();

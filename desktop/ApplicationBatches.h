@@ -1,6 +1,8 @@
 // The batches of every window of the application, seen together: the
 // application is busy from the moment one starts until the last running one
-// ends, and the desktop shows that period as one piece of work.
+// ends, and the desktop shows that period as one piece of work. The computer
+// is kept awake through it, but for the stretches where every running batch
+// is paused.
 #pragma once
 
 #include "BatchRun.h"
@@ -55,10 +57,12 @@ private:
     void onEnded(const BatchRun* batch, const BatchRun::Outcome& outcome);
     Run* runOf(const BatchRun* batch);
     void showProgress();
+    void keepAwakeWhileConverting();
     void endPeriod();
 
     DesktopServices m_services;
     ActiveTest m_anyWindowActive;
     bool m_busy = false;
+    bool m_keepingAwake = false;
     QList<Run> m_period; // the batches since the application became busy
 };

@@ -200,6 +200,7 @@ void Converter::reset()
 {
     const std::lock_guard guard(m_lock);
     m_cancelled = false;
+    continueStopped();
 }
 
 void Converter::cancel()
@@ -209,7 +210,10 @@ void Converter::cancel()
     // Signalled under the lock: children are reaped only after they have been
     // forgotten under this lock, so no id here can have been recycled yet.
     // ffmpeg gets SIGINT and stops cleanly; ffprobe, which may hang on an
-    // unresponsive file, is simply killed.
+    // unresponsive file, is simply killed. A stopped ffmpeg is continued
+    // first: the interrupt would otherwise only wait for a SIGCONT that no
+    // one sends, and its conversion (and the batch) would never end.
+    continueStopped();
     for (const pid_t process : m_processes)
         ::kill(process, SIGINT);
     for (Inspection* inspection : m_inspections) {
@@ -222,6 +226,33 @@ bool Converter::isCancelled() const
 {
     const std::lock_guard guard(m_lock);
     return m_cancelled;
+}
+
+void Converter::pause()
+{
+    const std::lock_guard guard(m_lock);
+    if (m_cancelled || m_paused)
+        return;
+    m_paused = true;
+    // SIGSTOP cannot be caught: ffmpeg stops between two instructions and
+    // holds its place, its files and its output as they are.
+    for (const pid_t process : m_processes)
+        ::kill(process, SIGSTOP);
+}
+
+void Converter::resume()
+{
+    const std::lock_guard guard(m_lock);
+    continueStopped();
+}
+
+void Converter::continueStopped()
+{
+    if (!m_paused)
+        return;
+    m_paused = false;
+    for (const pid_t process : m_processes)
+        ::kill(process, SIGCONT);
 }
 
 fs::path Converter::executable(const std::string& name)
@@ -333,6 +364,10 @@ void Converter::convert(
             throw ConversionFailure(ConversionFailure::cancelled);
         child.emplace(ffmpeg, arguments, pipe.writeEnd.get(), files.log.get());
         m_processes.push_back(child->pid());
+        // A batch paused while this run was on its way to ffmpeg: stopped
+        // before it has done any work to speak of.
+        if (m_paused)
+            ::kill(child->pid(), SIGSTOP);
     }
     // However the run ends, the child is forgotten before it is reaped (by
     // wait() below, or by ChildProcess's destructor on an exception).

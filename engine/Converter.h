@@ -24,12 +24,18 @@ public:
     Converter(const Converter&) = delete;
     Converter& operator=(const Converter&) = delete;
 
-    // Clears the cancellation flag; a batch calls it when it starts.
+    // Clears the cancellation flag and any pause; a batch calls it when it starts.
     void reset();
-    // Sets the cancellation flag and interrupts every running ffmpeg and ffprobe.
-    // Returns at once; the conversion then ends with "Cancelled".
+    // Sets the cancellation flag and interrupts every running ffmpeg and ffprobe,
+    // continuing paused ones first. Returns at once; the conversion then ends
+    // with "Cancelled".
     void cancel();
     bool isCancelled() const;
+    // Stops every running ffmpeg where it is, and every one started before
+    // resume(); inspections run on. Nothing once cancelled.
+    void pause();
+    // Lets the stopped ffmpegs go on from where they were.
+    void resume();
 
     // The first executable `name` in the fixed tool folders, looked up anew on
     // every call. Throws ConversionFailure when there is none.
@@ -66,6 +72,8 @@ private:
     };
 
     std::filesystem::path findTool(const std::string& name) const;
+    // Sends SIGCONT to the running ffmpegs if paused; m_lock must be held.
+    void continueStopped();
     // Runs `ffprobe` with `arguments` and returns what it printed; cancel()
     // stops it like ffmpeg. Throws ConversionFailure when it fails.
     std::string probe(
@@ -73,10 +81,11 @@ private:
 
     const std::vector<std::filesystem::path> m_toolFolders;
 
-    mutable std::mutex m_lock; // guards m_processes, m_inspections and m_cancelled
+    mutable std::mutex m_lock; // guards m_processes, m_inspections, m_cancelled and m_paused
     // The running ffmpegs of this converter (a batch may run several at once),
     // each until just before it is reaped.
     std::vector<pid_t> m_processes;
     mutable std::vector<Inspection*> m_inspections;
     bool m_cancelled = false;
+    bool m_paused = false;
 };

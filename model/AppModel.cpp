@@ -71,6 +71,7 @@ AppModel::AppModel(std::shared_ptr<FilePicker> picker, std::shared_ptr<Converter
     connect(&m_items, &QueueList::countChanged, this, &AppModel::updateHasPending);
     connect(&m_items, &QueueList::outputCountChanged, this, &AppModel::updateHasPending);
     connect(&m_batch, &BatchRun::runningChanged, this, &AppModel::runningChanged);
+    connect(&m_batch, &BatchRun::pausedChanged, this, &AppModel::pausedChanged);
 }
 
 AppModel::~AppModel() = default;
@@ -221,7 +222,17 @@ void AppModel::resetDestination()
 
 void AppModel::cancel()
 {
-    m_converter->cancel();
+    m_batch.cancel();
+}
+
+void AppModel::pause()
+{
+    m_batch.pause();
+}
+
+void AppModel::resume()
+{
+    m_batch.resume();
 }
 
 void AppModel::setNotice(const QString& notice)

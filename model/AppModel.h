@@ -25,6 +25,7 @@ class AppModel : public QObject
     // The running batch in one line, for the action bar.
     Q_PROPERTY(BatchEstimate* estimate READ estimate CONSTANT)
     Q_PROPERTY(bool running READ running NOTIFY runningChanged)
+    Q_PROPERTY(bool paused READ paused NOTIFY pausedChanged)
     Q_PROPERTY(QUrl destination READ destination NOTIFY destinationChanged)
     // The destination as a file-system path; empty when there is none.
     Q_PROPERTY(QString destinationPath READ destinationPath NOTIFY destinationChanged)
@@ -47,6 +48,7 @@ public:
     const BatchRun* batch() const { return &m_batch; }
     BatchEstimate* estimate() { return &m_estimate; }
     bool running() const { return m_batch.running(); }
+    bool paused() const { return m_batch.paused(); }
     QUrl destination() const { return m_destination; } // empty: beside each source
     QString destinationPath() const; // as text, to show
     QString notice() const { return m_notice; } // null: no notice
@@ -75,9 +77,12 @@ public:
     Q_INVOKABLE void clear();
     Q_INVOKABLE void resetDestination();
     Q_INVOKABLE void cancel();
+    Q_INVOKABLE void pause();
+    Q_INVOKABLE void resume();
 
 Q_SIGNALS:
     void runningChanged();
+    void pausedChanged();
     void destinationChanged();
     void noticeChanged();
     void hasPendingChanged();

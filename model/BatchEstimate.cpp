@@ -4,6 +4,7 @@
 
 #include "BatchRun.h"
 
+#include <QElapsedTimer>
 #include <algorithm>
 #include <cmath>
 
@@ -20,13 +21,20 @@ constexpr double largestRiseSeconds = 60;
 
 } // namespace
 
-BatchEstimate::BatchEstimate(const BatchRun& batch, QObject* parent)
+BatchEstimate::BatchEstimate(const BatchRun& batch, Clock clock, QObject* parent)
     : QObject(parent)
     , m_batch(batch)
+    , m_clock(std::move(clock))
 {
+    if (!m_clock) {
+        QElapsedTimer since;
+        since.start();
+        m_clock = [since] { return since.elapsed(); };
+    }
     m_ticks.setInterval(tickMilliseconds);
     connect(&m_ticks, &QTimer::timeout, this, &BatchEstimate::update);
     connect(&batch, &BatchRun::started, this, &BatchEstimate::begin);
+    connect(&batch, &BatchRun::pausedChanged, this, &BatchEstimate::followPause);
     connect(&batch, &BatchRun::runningChanged, this, [this] {
         if (!m_batch.running()) {
             m_ticks.stop();
@@ -49,10 +57,23 @@ QString BatchEstimate::timeLeft(double seconds)
 
 void BatchEstimate::begin()
 {
-    m_sinceStart.start();
+    m_startedAt = m_clock();
+    m_pausedFor = 0;
+    m_pausedAt.reset();
     m_secondsLeft.reset();
     m_taken = m_batch.taken();
     m_ticks.start();
+    update();
+}
+
+void BatchEstimate::followPause()
+{
+    if (m_batch.paused()) {
+        m_pausedAt = m_clock();
+    } else if (m_pausedAt) {
+        m_pausedFor += m_clock() - *m_pausedAt;
+        m_pausedAt.reset();
+    }
     update();
 }
 
@@ -61,7 +82,12 @@ void BatchEstimate::update()
     if (!m_batch.running())
         return;
     QString line = u"%1 of %2 done"_s.arg(m_batch.finished()).arg(m_batch.taken());
-    const double elapsed = m_sinceStart.elapsed() / 1000.0;
+    // Nothing is counted down while nothing converts.
+    if (m_pausedAt) {
+        setText(u"Paused · "_s + line);
+        return;
+    }
+    const double elapsed = (m_clock() - m_startedAt - m_pausedFor) / 1000.0;
     const double fraction = std::clamp(m_batch.fraction(), 0.0, 1.0);
     if (elapsed >= firstEstimateSeconds && fraction > 0) {
         double secondsLeft = elapsed * (1 - fraction) / fraction;

@@ -83,12 +83,45 @@ void BatchRun::forget(const QUuid& id)
         settle(id, Stage::Forgotten);
 }
 
+void BatchRun::pause()
+{
+    if (!m_running || m_paused)
+        return;
+    m_converter->pause();
+    setPaused(true);
+}
+
+void BatchRun::resume()
+{
+    if (!m_paused)
+        return;
+    m_converter->resume();
+    setPaused(false);
+    QMetaObject::invokeMethod(this, &BatchRun::advance, Qt::QueuedConnection);
+}
+
+void BatchRun::cancel()
+{
+    m_converter->cancel();
+    // Paused, there may be nothing running whose end would end the batch.
+    if (m_paused) {
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (m_running)
+                    advance();
+            },
+            Qt::QueuedConnection);
+    }
+}
+
 // Starts what may start now, in queue order, and ends the batch once nothing
 // is left to start and nothing runs. Called whenever a job of the batch ends.
 void BatchRun::advance()
 {
     const bool cancelled = m_converter->isCancelled();
-    while (!cancelled && m_nextInBatch < m_batch.size()) {
+    const bool holding = cancelled || m_paused;
+    while (!holding && m_nextInBatch < m_batch.size()) {
         const QUuid id = m_batch.at(m_nextInBatch);
         const int row = m_items.rowOf(id);
         if (row < 0) { // removed meanwhile: skipped
@@ -119,7 +152,7 @@ void BatchRun::advance()
             startConversion(id, row, inspection.info, encodes);
         }
     }
-    if (!cancelled)
+    if (!holding)
         inspectAhead();
     if (m_conversions.empty() && m_inspecting == 0
         && (cancelled || m_nextInBatch >= m_batch.size()))
@@ -303,7 +336,17 @@ void BatchRun::endBatch()
     m_inspections.clear();
     m_nextInBatch = m_nextToInspect = 0;
     setRunning(false);
+    // After the end, so nothing takes it for a resumption.
+    setPaused(false);
     Q_EMIT ended(outcome());
+}
+
+void BatchRun::setPaused(bool paused)
+{
+    if (m_paused == paused)
+        return;
+    m_paused = paused;
+    Q_EMIT pausedChanged();
 }
 
 void BatchRun::setRunning(bool running)

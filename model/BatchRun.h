@@ -31,6 +31,7 @@ class BatchRun : public QObject
     Q_PROPERTY(int failed READ failed NOTIFY progressed)
     Q_PROPERTY(double fraction READ fraction NOTIFY progressed)
     Q_PROPERTY(bool cancelled READ cancelled NOTIFY progressed)
+    Q_PROPERTY(bool paused READ paused NOTIFY pausedChanged)
 
 public:
     // Where the MP4 of a source goes, asked at the moment its conversion starts.
@@ -63,8 +64,19 @@ public:
     void start();
     // The item has left the queue: it no longer counts as waiting.
     void forget(const QUuid& id);
+    // Stops the running conversions where they are and starts no movie and
+    // no inspection until resume(); inspections under way finish. Does
+    // nothing unless a batch runs.
+    void pause();
+    // The stopped conversions go on, and the batch from where it was.
+    void resume();
+    // Cancels the converter's work (see Converter::cancel()), paused or not;
+    // the batch then ends as cancelled.
+    void cancel();
 
     bool running() const { return m_running; }
+    // Stays true until resume() or the batch's end.
+    bool paused() const { return m_paused; }
     // Movies the batch took when it started.
     int taken() const { return static_cast<int>(m_batch.size()); }
     // Movies of the batch that have converted, failed or been cancelled.
@@ -82,6 +94,7 @@ public:
 
 Q_SIGNALS:
     void runningChanged();
+    void pausedChanged();
     void started();
     // A movie of the batch moved on or finished; may come many times a second.
     void progressed();
@@ -116,6 +129,7 @@ private:
     bool encodeRunning() const;
     void endBatch();
     void setRunning(bool running);
+    void setPaused(bool paused);
 
     QueueList& m_items;
     std::shared_ptr<Converter> m_converter;
@@ -123,6 +137,7 @@ private:
     const int m_lanes = copyLanes();
 
     bool m_running = false;
+    bool m_paused = false;
     QList<QUuid> m_batch; // ids taken when the batch started, in queue order
     QHash<QUuid, Stage> m_stages; // of every movie taken
     int m_converted = 0;

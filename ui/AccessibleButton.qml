@@ -1,5 +1,6 @@
 // The base of every button in the window: the accessible action "Press",
-// which switch access, voice control and screen readers send, is a click.
+// which switch access, voice control and screen readers send, is a click,
+// and so are Return and Enter on the focused button, as Space is.
 import QtQuick
 import QtQuick.Controls.Basic
 
@@ -15,10 +16,10 @@ Button {
     // would, so the assistive tool's request is answered at once, also when
     // the click opens a modal file dialog.
     function accessiblePressAction() {
-        Qt.callLater(control.clickForAssistiveTool)
+        Qt.callLater(control.clickWithoutPointer)
     }
     // A button that is hidden or disabled takes no click, so no "Press" either.
-    function clickForAssistiveTool() {
+    function clickWithoutPointer() {
         if (!control.visible || !control.enabled)
             return
         if (control.action)
@@ -26,4 +27,8 @@ Button {
         else
             control.clicked()
     }
+
+    // Qt Quick Controls 6.4 press a button with Space alone.
+    Keys.onReturnPressed: clickWithoutPointer()
+    Keys.onEnterPressed: clickWithoutPointer()
 }

@@ -1,4 +1,5 @@
-// "Clear list" on the left; Convert, or Cancel with a spinner during a batch.
+// "Clear list" on the left; Convert, or Pause (Resume) and Cancel with a
+// spinner during a batch.
 import QtQuick
 import QtQuick.Controls.Basic
 import QtQuick.Layouts
@@ -10,8 +11,19 @@ RowLayout {
     required property AppModel appModel
     property int beat: 0 // the window's animation beat
 
-    // Keyboard focus follows the action as Convert and Cancel swap places.
-    property bool cancelHadFocus: false
+    // Keyboard focus follows the action as Convert and the batch's buttons swap places.
+    property bool batchButtonHadFocus: false
+
+    // Hiding takes the focus away first, so remember it across that.
+    function followFocus(button) {
+        batchButtonHadFocus = button.activeFocus || (!button.visible && batchButtonHadFocus)
+    }
+    function returnFocus(button) {
+        if (!button.visible && batchButtonHadFocus) {
+            batchButtonHadFocus = false
+            Qt.callLater(() => convertButton.forceActiveFocus())
+        }
+    }
 
     objectName: "actionBar"
 
@@ -92,6 +104,26 @@ RowLayout {
         }
     }
     PushButton {
+        id: pauseButton
+
+        objectName: "pauseButton"
+        visible: root.appModel.running
+        text: root.appModel.paused ? "Resume" : "Pause"
+        // As wide for either word, so the buttons stay where they are.
+        Layout.preferredWidth: Math.max(implicitWidth, widerWord.width + leftPadding + rightPadding)
+        Accessible.name: root.appModel.paused ? "Resume conversion" : "Pause conversion"
+        onClicked: root.appModel.paused ? root.appModel.resume() : root.appModel.pause()
+        onActiveFocusChanged: root.followFocus(pauseButton)
+        onVisibleChanged: root.returnFocus(pauseButton)
+
+        TextMetrics {
+            id: widerWord
+
+            text: "Resume"
+            font: pauseButton.font
+        }
+    }
+    PushButton {
         id: cancelButton
 
         objectName: "cancelButton"
@@ -99,18 +131,15 @@ RowLayout {
         text: "Cancel"
         Accessible.name: "Cancel conversion"
         onClicked: root.appModel.cancel()
-        // Hiding takes the focus away first, so remember it across that.
-        onActiveFocusChanged: root.cancelHadFocus = activeFocus || (!visible && root.cancelHadFocus)
-        onVisibleChanged: {
-            if (!visible && root.cancelHadFocus) {
-                root.cancelHadFocus = false
-                Qt.callLater(() => convertButton.forceActiveFocus())
-            }
-        }
+        onActiveFocusChanged: root.followFocus(cancelButton)
+        onVisibleChanged: root.returnFocus(cancelButton)
     }
     Spinner {
         objectName: "spinner"
         step: root.beat
         visible: root.appModel.running
+        // Still while paused, and out of the way without moving the buttons.
+        opacity: root.appModel.paused ? 0 : 1
+        Accessible.ignored: root.appModel.paused
     }
 }

@@ -1,5 +1,6 @@
 // Tells a screen reader how a running batch goes, without taking the focus:
-// each row's change of stage ("Trip.mov: Done") and the end of the batch.
+// each row's change of stage ("Trip.mov: Done"), a pause and its end, and the
+// end of the batch.
 import QtQuick
 import Bramblecrest
 
@@ -82,6 +83,12 @@ Item {
                 root.pending = []
             else
                 root.flush(root.outcome())
+        }
+        // At once: the beat stands still while the batch is paused. A batch
+        // that ends paused is announced by its end alone.
+        function onPausedChanged() {
+            if (root.appModel.running)
+                root.flush(root.appModel.paused ? "Paused" : "Resumed")
         }
     }
 }

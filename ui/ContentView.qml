@@ -10,7 +10,8 @@ Item {
     required property AppModel model
     // Everything that moves while a batch runs (the spinner, the rows' bars)
     // steps on this one beat, four times a second, so the window draws one
-    // frame per beat however many rows are converting; idle, nothing ticks.
+    // frame per beat however many rows are converting; idle or paused,
+    // nothing ticks.
     property int beat: 0
     // Shows a finished MP4 in the file manager; tests hand in their own.
     property QtObject revealer: FileRevealer
@@ -112,7 +113,7 @@ Item {
     Timer {
         interval: 250
         repeat: true
-        running: root.model.running
+        running: root.model.running && !root.model.paused
         onTriggered: root.beat++
     }
 }

@@ -41,8 +41,6 @@ Item {
         Accessible.description: "Drop your MOV files here, or activate to browse for them"
 
         onClicked: root.appModel.browse()
-        Keys.onReturnPressed: clicked()
-        Keys.onEnterPressed: clicked()
 
         contentItem: Column {
             spacing: 10

@@ -83,4 +83,9 @@ Window {
         enabled: root.model.running
         onActivated: root.model.cancel()
     }
+    Shortcut {
+        sequence: "Ctrl+P"
+        enabled: root.model.running
+        onActivated: root.model.paused ? root.model.resume() : root.model.pause()
+    }
 }

@@ -33,6 +33,8 @@ Rectangle {
         : failed ? "failed"
         : !appModel.running ? "waiting"
         : status === "Ready" ? "queued" : "converting"
+    // A converting row of a paused batch says so, its bar where it stopped.
+    readonly property string shownStatus: kind === "converting" && appModel.paused ? "Paused" : status
 
     // Rows are made as the list scrolls, so Tab only reaches the next row's
     // controls once this one's are in view.
@@ -46,7 +48,7 @@ Rectangle {
     // A screen reader reads the row as its file name, then its state.
     Accessible.role: Accessible.ListItem
     Accessible.name: fileName
-    Accessible.description: kind === "converting" ? status + ", " + Math.round(progress * 100) + " %"
+    Accessible.description: kind === "converting" ? shownStatus + ", " + Math.round(progress * 100) + " %"
         : done ? status + ", drag the MP4 to another application or copy it with Ctrl+C"
         : status
     color: Qt.rgba(1, 1, 1, 0.04)
@@ -109,7 +111,7 @@ Rectangle {
             }
             TextEdit {
                 objectName: "rowStatus"
-                text: root.status
+                text: root.shownStatus
                 color: Style.secondary
                 font.pixelSize: 11
                 wrapMode: TextEdit.Wrap

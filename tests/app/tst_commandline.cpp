@@ -255,16 +255,19 @@ void CommandLineTest::answersWithoutWindow()
 void CommandLineTest::showsProgressOnlyOnTerminal_data()
 {
     QTest::addColumn<bool>("terminal");
-    QTest::addColumn<bool>("interrupt");
-    QTest::newRow("terminal, to the end") << true << false;
-    QTest::newRow("terminal, Ctrl+C") << true << true;
-    QTest::newRow("pipe") << false << false;
+    QTest::addColumn<QByteArray>("typed"); // once the line has been drawn a few times
+    QTest::newRow("terminal, to the end") << true << QByteArray();
+    QTest::newRow("terminal, Ctrl+C") << true << QByteArray("\x03");
+    QTest::newRow("terminal, Ctrl+Z, fg 4 s later") << true << QByteArray("\x1a");
+    QTest::newRow("pipe") << false << QByteArray();
 }
 
 void CommandLineTest::showsProgressOnlyOnTerminal()
 {
     QFETCH(bool, terminal);
-    QFETCH(bool, interrupt);
+    QFETCH(QByteArray, typed);
+    const bool interrupt = typed == "\x03";
+    const bool suspend = typed == "\x1a";
     const Scratch scratch;
     const QString output = scratch.path(u"Slow.mp4"_s);
 
@@ -292,11 +295,14 @@ void CommandLineTest::showsProgressOnlyOnTerminal()
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(u"TERM"_s, u"xterm"_s);
     process.setProcessEnvironment(environment);
-    process.start(
-        QStringLiteral(BRAMBLECREST_EXECUTABLE), { u"--convert"_s, movies::slowEncode(), output });
+    // Ctrl+Z stops a job of a shell with job control, as the user's, and fg continues it.
+    const QStringList job { QStringLiteral(BRAMBLECREST_EXECUTABLE), u"--convert"_s,
+        movies::slowEncode(), output };
+    const QStringList shell { u"-c"_s, u"set -m; \"$0\" \"$@\" && exit; sleep 4; fg >/dev/null"_s };
+    process.start(suspend ? u"/bin/sh"_s : job.first(), suspend ? shell + job : job.mid(1));
     QVERIFY(process.waitForStarted());
     QByteArray transcript;
-    bool interrupted = false;
+    bool sent = false;
     const auto readTerminal = [&] {
         char buffer[4096];
         for (ssize_t got; (got = ::read(master, buffer, sizeof buffer)) > 0;)
@@ -304,8 +310,8 @@ void CommandLineTest::showsProgressOnlyOnTerminal()
     };
     while (!process.waitForFinished(100)) {
         readTerminal();
-        if (interrupt && !interrupted && transcript.count('\r') >= 3)
-            interrupted = ::write(master, "\x03", 1) == 1; // Ctrl+C, as typed
+        if (!typed.isEmpty() && !sent && transcript.count('\r') >= 3)
+            sent = ::write(master, typed.constData(), 1) == 1; // as typed
     }
     readTerminal();
 
@@ -318,22 +324,26 @@ void CommandLineTest::showsProgressOnlyOnTerminal()
         return;
     }
     // Each drawing starts at the line's beginning and erases what is left of it.
-    QString shown = QString::fromUtf8(transcript).remove(u"^C"_s);
+    QString shown = QString::fromUtf8(transcript).remove(u"^C"_s).remove(u"^Z"_s);
     const QString result = interrupt ? u"Cancelled\r\n"_s : QString();
     QVERIFY2(shown.endsWith(u"\r\x1b[K"_s + result), qPrintable(shown)); // cleared, then the result
     shown.chop(result.size() + 4);
     const QStringList drawings = shown.split(u'\r', Qt::SkipEmptyParts);
     QVERIFY2(drawings.size() >= 3, qPrintable(shown));
     const QRegularExpression line(
-        uR"(^(Encoding H\.264 video|Done)  (\d+)%  \d+:\d\d elapsed(  \d+:\d\d left)?\x1b\[K$)"_s);
+        uR"(^(Encoding H\.264 video|Done)  (\d+)%  0:(\d\d) elapsed(  \d+:\d\d left)?\x1b\[K$)"_s);
     int percent = 0;
+    int elapsed = 0;
     bool estimated = false;
     for (const QString& drawing : drawings) {
         const QRegularExpressionMatch match = line.match(drawing);
         QVERIFY2(match.hasMatch(), qPrintable(drawing));
         QVERIFY(match.captured(2).toInt() >= percent);
         percent = match.captured(2).toInt();
-        estimated = estimated || match.hasCaptured(3);
+        // After fg the line goes on where it stopped: 4 s stopped are not elapsed.
+        QVERIFY2(match.captured(3).toInt() - elapsed <= 2, qPrintable(shown));
+        elapsed = match.captured(3).toInt();
+        estimated = estimated || match.hasCaptured(4);
     }
     QVERIFY2(estimated || interrupt, "no time left was shown");
     QCOMPARE(standardError, QString());

@@ -186,6 +186,7 @@ private Q_SLOTS:
     void showsTwoWindowsBatchesAsOne();
     void givesTheInhibitorBackWhenStopped_data();
     void givesTheInhibitorBackWhenStopped();
+    void letsTheComputerSleepWhileAllArePaused();
     void fallsBackToThePortalAndRunsWithoutEither_data();
     void fallsBackToThePortalAndRunsWithoutEither();
     void notifiesWhenNoWindowIsActive_data();
@@ -351,6 +352,32 @@ void BatchServicesTest::givesTheInhibitorBackWhenStopped()
     QCOMPARE(m_logind->calls.size(), 1);
     QTest::qWait(100);
     QCOMPARE(m_notifications.shown.size(), 0);
+}
+
+void BatchServicesTest::letsTheComputerSleepWhileAllArePaused()
+{
+    Scratch scratch;
+    WindowSet windows(*m_engine, [] { return std::make_shared<FakePicker>(); });
+    QList<AppModel*> models;
+    for (const QString& name : { u"One.mov"_s, u"Two.mov"_s }) {
+        movies::copyTo(movies::slowEncode(), scratch.path(name));
+        models.append(windows.modelOf(windows.openWindow()));
+        models.last()->add({ QUrl::fromLocalFile(scratch.path(name)) });
+        models.last()->start();
+    }
+    QTRY_COMPARE(m_logind->held(), 1);
+    models[0]->pause();
+    QTest::qWait(200);
+    QCOMPARE(m_logind->held(), 1); // the other window still converts
+    models[1]->pause();
+    QTRY_COMPARE(m_logind->held(), 0);
+    models[1]->resume();
+    QTRY_COMPARE(m_logind->held(), 1);
+    models[1]->pause();
+    for (AppModel* model : models)
+        model->cancel();
+    QTRY_VERIFY_WITH_TIMEOUT(!models[0]->running() && !models[1]->running(), 20000);
+    QCOMPARE(m_logind->calls.size(), 2); // not taken again by the paused batches' end
 }
 
 void BatchServicesTest::fallsBackToThePortalAndRunsWithoutEither_data()

@@ -119,6 +119,8 @@ private Q_SLOTS:
     void encodesAloneAndReportsInspectionAtTurn();
     void keepsNamesDistinctAcrossWindows();
     void cancelStopsEveryParallelCopy();
+    void pausesWhereItIs_data();
+    void pausesWhereItIs();
 };
 
 void BatchRunTest::convertsQueueIntoDestination()
@@ -552,6 +554,54 @@ void BatchRunTest::cancelStopsEveryParallelCopy()
     QCOMPARE(childProcesses(::getpid(), "ffmpeg"), QList<pid_t>());
     QCOMPARE(childProcesses(::getpid(), "ffprobe"), QList<pid_t>());
     QCOMPARE(QDir(scratch.folder()).entryList(QDir::Files | QDir::Hidden).filter(u".mp4"_s), QStringList());
+    QCOMPARE(scratch.temporaryFiles(), QStringList());
+}
+
+void BatchRunTest::pausesWhereItIs_data()
+{
+    QTest::addColumn<bool>("resume");
+    QTest::newRow("resumed") << true;
+    QTest::newRow("cancelled while paused") << false;
+}
+
+// The batch's line runs on the test's clock: 10 s converting, then 10 min
+// paused. Paused, the fraction stands still, so the pace after Resume is exact.
+void BatchRunTest::pausesWhereItIs()
+{
+    QFETCH(bool, resume);
+    const Scratch scratch;
+    movies::copyTo(movies::slowEncode(), scratch.path(u"first.mov"_s));
+    movies::copyTo(movies::h264(), scratch.path(u"second.mov"_s));
+    AppModel model;
+    model.add({ file(scratch.path(u"first.mov"_s)), file(scratch.path(u"second.mov"_s)) });
+    qint64 now = 0;
+    const BatchEstimate estimate(*model.batch(), [&now] { return now; });
+    model.start();
+    QTRY_VERIFY_WITH_TIMEOUT(item(model, 0).progress > 0.02, 120000);
+    now = 10'000;
+    model.pause();
+    now = 610'000;
+    QTest::qWait(300); // reports sent before the stop
+    const double reached = item(model, 0).progress;
+    QTest::qWait(1200);
+    QCOMPARE(item(model, 0).progress, reached); // stopped: ffmpeg reports nothing
+    QCOMPARE(item(model, 1).status, u"Ready"_s); // and nothing new starts
+    QCOMPARE(estimate.text(), u"Paused · 0 of 2 done"_s);
+
+    if (resume) {
+        const double fraction = model.batch()->fraction();
+        model.resume();
+        QCOMPARE(estimate.text(),
+            u"0 of 2 done · "_s + BatchEstimate::timeLeft(10 * (1 - fraction) / fraction));
+        waitForBatch(model);
+        QCOMPARE(model.batch()->converted(), 2);
+    } else {
+        // The stopped ffmpeg must be continued to see the interrupt, or this waits for ever.
+        model.cancel();
+        waitForBatch(model, 10000);
+        QCOMPARE(item(model, 0).status, u"Cancelled"_s);
+        QCOMPARE(scratch.files(), QStringList({ u"first.mov"_s, u"second.mov"_s }));
+    }
     QCOMPARE(scratch.temporaryFiles(), QStringList());
 }
 

@@ -904,14 +904,18 @@ void WindowTest::opensAndClosesWindowsFromKeyboard()
 void WindowTest::closingWindowStopsConversion_data()
 {
     QTest::addColumn<bool>("quit");
+    QTest::addColumn<bool>("paused");
 
-    QTest::newRow("close the window") << false;
-    QTest::newRow("Ctrl+Q in another window") << true;
+    QTest::newRow("close the window") << false << false;
+    QTest::newRow("Ctrl+Q in another window") << true << false;
+    QTest::newRow("close the window while paused") << false << true;
+    QTest::newRow("Ctrl+Q while paused") << true << true;
 }
 
 void WindowTest::closingWindowStopsConversion()
 {
     QFETCH(bool, quit);
+    QFETCH(bool, paused);
 
     const Scratch scratch;
     movies::copyTo(movies::slowEncode(), scratch.path(u"slow.mov"_s));
@@ -923,6 +927,8 @@ void WindowTest::closingWindowStopsConversion()
     model->start();
     QTRY_VERIFY_WITH_TIMEOUT(model->items()->at(0).progress > 0, 120000);
     QCOMPARE(childProcesses(::getpid(), "ffmpeg").size(), 1);
+    if (paused)
+        model->pause(); // ffmpeg stopped: it must be continued to see the interrupt
 
     // The view must never see its model vanish under it, and Ctrl+Q must
     // reach someone.

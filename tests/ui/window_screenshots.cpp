@@ -119,6 +119,9 @@ int main(int argc, char* argv[])
     model.start();
     waitUntil([&] { return model.items()->at(1).status == u"Copying compatible video"_s; });
     save(u"converting"_s);
+    model.pause();
+    save(u"paused"_s);
+    model.resume();
 
     QFile(gate).open(QIODevice::WriteOnly);
     waitUntil([&] { return !model.running(); });
