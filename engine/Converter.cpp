@@ -112,7 +112,7 @@ fs::path temporaryOutputBeside(const fs::path& target)
 
 // The input is opened before ffprobe sees it: a FIFO or a device would block
 // ffprobe for ever, and a missing file deserves its own message.
-void checkReadableMovie(const fs::path& input)
+FileDescriptor openReadableMovie(const fs::path& input)
 {
     struct stat info;
     if (::stat(input.c_str(), &info) != 0)
@@ -120,8 +120,10 @@ void checkReadableMovie(const fs::path& input)
     if (!S_ISREG(info.st_mode))
         throw ConversionFailure(ConversionFailure::noVideoTrack);
     // O_NONBLOCK: should the name have become a FIFO meanwhile, this still returns.
-    if (!FileDescriptor(::open(input.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY)))
+    FileDescriptor movie(::open(input.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    if (!movie)
         throwSystemError(errno, "Could not open " + quoted(input.string()));
+    return movie;
 }
 
 // Whether ffmpeg's log says the input itself is broken: its MOV reader found
@@ -173,10 +175,9 @@ constexpr double allowedShortfall = 0.25;
 // Throws unless the MP4 ffmpeg wrote is whole and as long as its source.
 // `reached` is the furthest output time ffmpeg reported; the movie's own
 // header counts too, since it includes the last frame's duration.
-void verifyResult(const fs::path& written, double expected, double reached)
+void verifyResult(int written, double expected, double reached)
 {
-    const FileDescriptor file(::open(written.c_str(), O_RDONLY | O_CLOEXEC));
-    const std::optional<WrittenMovie> movie = file ? WrittenMovie::read(file.get()) : std::nullopt;
+    const std::optional<WrittenMovie> movie = WrittenMovie::read(written);
     if (!movie)
         throw ConversionFailure(ConversionFailure::incompleteResult);
     const double covered = std::max(movie->duration, reached);
@@ -236,7 +237,9 @@ fs::path Converter::findTool(const std::string& name) const
 
 MovieInfo Converter::inspect(const fs::path& input) const
 {
-    checkReadableMovie(input);
+    const FileDescriptor movie = openReadableMovie(input);
+    // Before anything reads the movie, which may move its access time.
+    const std::optional<FileTimes> times = FileTimes::of(movie.get());
     const fs::path ffprobe = findTool("ffprobe");
     // An absolute path keeps a name that starts with "-" or holds a colon
     // from being read as an option or a protocol.
@@ -248,6 +251,7 @@ MovieInfo Converter::inspect(const fs::path& input) const
             { "-v", "error", "-select_streams", "v:0", "-read_intervals", "%+#1", "-show_entries",
                 "frame=color_transfer", "-of", "json", path }));
     }
+    info.times = times;
     return info;
 }
 
@@ -361,14 +365,21 @@ void Converter::convert(
     if (status != 0)
         throw ConversionFailure(failureFromLog(files.log.get(), *child));
 
-    // ffmpeg exits 0 even when it could not write the index (a full disk), and
-    // converts a movie cut short as far as it goes: neither may pass as done.
-    // What is verified is on the disk first, where a write the disk refused
-    // (EIO, a full thin volume) shows; the move then flushes the new name, so
-    // "Done" is never said of an MP4 that a power cut can still take. This
-    // waits on the disk on this thread alone: the other runs go on.
-    flushBeforeMove(files.temporaryOutput, target);
-    verifyResult(files.temporaryOutput, info.duration, reached);
+    // The hidden file gets the movie's times after its last write and before
+    // it is flushed, so the flush and the move carry them. ffmpeg exits 0
+    // even when it could not write the index (a full disk), and converts a
+    // movie cut short as far as it goes: neither may pass as done. What is
+    // verified is on the disk first, where a write the disk refused (EIO, a
+    // full thin volume) shows, and is read without moving the access time
+    // just set; the move then flushes the new name, so "Done" is never said
+    // of an MP4 that a power cut can still take. This waits on the disk on
+    // this thread alone: the other runs go on.
+    const FileDescriptor written = openWritten(files.temporaryOutput, target);
+    // A file system that keeps no times, or will not set them, keeps its own.
+    if (info.times)
+        info.times->giveTo(written.get());
+    flushBeforeMove(written.get(), target);
+    verifyResult(written.get(), info.duration, reached);
     moveWithoutReplacing(files.temporaryOutput, target);
     progress(1.0, "Done");
 }

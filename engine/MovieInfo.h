@@ -1,6 +1,9 @@
 // What inspecting a movie learns, and the reading of ffprobe's JSON reports.
 #pragma once
 
+#include "FileTimes.h"
+
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -33,6 +36,10 @@ struct MovieInfo
     // the movie has no Apple location key; empty otherwise. Photo libraries
     // and editors read the place only from Apple's key.
     std::string classicLocation {};
+
+    // Set by inspect() from the movie itself, not from ffprobe's report:
+    // The movie's times, taken before anything read it, for the MP4.
+    std::optional<FileTimes> times {};
 
     bool operator==(const MovieInfo&) const = default;
 

@@ -12,7 +12,10 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTest>
+#include <array>
+#include <fcntl.h>
 #include <future>
+#include <sys/stat.h>
 #include <system_error>
 #include <thread>
 
@@ -200,9 +203,18 @@ void ConverterTest::keepsWhatPhonesWrite()
     const Scratch scratch;
     Converter converter;
     const QString output = scratch.path(u"Phone.mp4"_s);
+    // Accessed and modified a year ago or more, to the nanosecond.
+    const QString copy = scratch.path(u"Phone.mov"_s);
+    movies::copyTo(movie, copy);
+    const std::array<timespec, 2> dated { timespec { 1719900000, 123456789 }, timespec { 1688300000, 987654321 } };
+    QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(copy).constData(), dated.data(), 0), 0);
 
-    QCOMPARE(failureOf(converter, movie, output), QString());
+    QCOMPARE(failureOf(converter, copy, output), QString());
 
+    struct stat written;
+    QCOMPARE(::stat(QFile::encodeName(output).constData(), &written), 0); // before anything reads it
+    QCOMPARE(std::pair(written.st_atim.tv_sec, written.st_atim.tv_nsec), std::pair(dated[0].tv_sec, dated[0].tv_nsec));
+    QCOMPARE(std::pair(written.st_mtim.tv_sec, written.st_mtim.tv_nsec), std::pair(dated[1].tv_sec, dated[1].tv_nsec));
     const QJsonObject source = movies::probe(movie), report = movies::probe(output);
     QStringList kinds; // the unreadable sound is left out, the timecode kept
     for (const QJsonValue& stream : report.value(u"streams"_s).toArray())
