@@ -144,7 +144,8 @@ FileDescriptor openReadableMovie(const fs::path& input)
 void readVideoTiming(int movie, MovieInfo& info)
 {
     const std::optional<MovieTiming> timing = MovieTiming::read(movie);
-    const MovieTiming::Track* track = timing ? timing->track(info.videoTrackId) : nullptr;
+    const MovieTiming::Track* track
+        = timing && info.videoTrackId != 0 ? timing->track(info.videoTrackId) : nullptr;
     const auto usable
         = [](std::uint32_t timescale) { return timescale > 0 && timescale <= INT_MAX; };
     if (track && track->handler == "vide" && usable(track->mediaTimescale)
