@@ -3,6 +3,7 @@
 
 #include "ChildProcess.h"
 #include "ConversionFailure.h"
+#include "EditListCopy.h"
 #include "FileDescriptor.h"
 #include "Files.h"
 #include "OnExit.h"
@@ -13,6 +14,7 @@
 
 #include <algorithm>
 #include <array>
+#include <climits>
 #include <csignal>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -36,19 +38,20 @@ fs::path findExecutable(const std::string& name, const std::vector<fs::path>& fo
     throw ConversionFailure(ConversionFailure::missingTools);
 }
 
-// Packet durations for a copied video stream, from its timestamps. ffmpeg's
-// MOV reader knows no duration for the frames of a track with reordered
-// frames (B-frames): it guesses one, and where the track's time scale is
-// coarser than a millisecond (600, as phones write it) it guesses a single
-// tick. The MP4 writer takes the track's end, and the last sample's duration,
-// from these durations, so the last frame would last 1/600 s. Each frame
-// lasts until the next one is decoded; the last keeps the reader's duration
-// unless that is under half the interval before it, which it then gets.
+// Packet durations for a copied video stream: each frame lasts until the
+// next one is decoded, which in a MOV is exactly its sample table's duration,
+// and the last one as long as the table says (the number appended, with a
+// closing parenthesis). ffmpeg's MOV reader knows no duration for the frames
+// of a track with reordered frames (B-frames) and guesses one, a single tick
+// where the time scale is coarser than a millisecond (600, as phones write
+// it); the MP4 writer takes the last sample's duration, and the track's end,
+// from these durations. Without a table (a fragmented movie) the last frame
+// keeps the reader's duration, DURATION. ffmpeg 5.1 hands the filter packets
+// counted in the MP4 track's time scale, so that is set to the movie's own,
+// which the table counts in (ffmpeg would otherwise double 600 to 19200).
 // Timestamps pass unchanged: setts would otherwise set every pts to the dts.
 constexpr std::string_view keepFrameDurations
-    = "setts=pts=PTS:dts=DTS:duration=if(gt(NEXT_DTS-DTS\\,0)\\,NEXT_DTS-DTS\\,"
-      "if(not(eq(PREV_INDTS\\,NOPTS))*lt(2*DURATION\\,DTS-PREV_INDTS)\\,DTS-PREV_INDTS\\,"
-      "DURATION))";
+    = "setts=pts=PTS:dts=DTS:duration=if(gt(NEXT_DTS-DTS\\,0)\\,NEXT_DTS-DTS\\,";
 
 std::vector<std::string> ffmpegArguments(
     const fs::path& input, const fs::path& temporaryOutput, const MovieInfo& info)
@@ -63,8 +66,18 @@ std::vector<std::string> ffmpegArguments(
             arguments.insert(arguments.end(), { "-map", "0:a:" + std::to_string(track.position) });
     }
     if (info.copyVideo) {
-        arguments.insert(
-            arguments.end(), { "-c:v", "copy", "-bsf:v", std::string(keepFrameDurations) });
+        const MovieTiming::Track* timing = info.videoTiming ? &*info.videoTiming : nullptr;
+        const std::string lastDuration = timing && timing->lastSampleDuration > 0
+            ? std::to_string(timing->lastSampleDuration)
+            : "DURATION";
+        arguments.insert(arguments.end(),
+            { "-c:v", "copy", "-bsf:v", std::string(keepFrameDurations) + lastDuration + ")" });
+        if (timing) {
+            // The movie's time scale too, so its edit list's durations need no rounding.
+            arguments.insert(arguments.end(),
+                { "-video_track_timescale", std::to_string(timing->mediaTimescale),
+                    "-movie_timescale", std::to_string(info.movieTimescale) });
+        }
     } else {
         arguments.insert(arguments.end(),
             { "-c:v", "libx264", "-preset", "fast", "-crf", "18", "-pix_fmt", "yuv420p", "-vf",
@@ -112,7 +125,7 @@ fs::path temporaryOutputBeside(const fs::path& target)
 
 // The input is opened before ffprobe sees it: a FIFO or a device would block
 // ffprobe for ever, and a missing file deserves its own message.
-void checkReadableMovie(const fs::path& input)
+FileDescriptor openReadableMovie(const fs::path& input)
 {
     struct stat info;
     if (::stat(input.c_str(), &info) != 0)
@@ -120,8 +133,26 @@ void checkReadableMovie(const fs::path& input)
     if (!S_ISREG(info.st_mode))
         throw ConversionFailure(ConversionFailure::noVideoTrack);
     // O_NONBLOCK: should the name have become a FIFO meanwhile, this still returns.
-    if (!FileDescriptor(::open(input.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY)))
+    FileDescriptor movie(::open(input.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    if (!movie)
         throwSystemError(errno, "Could not open " + quoted(input.string()));
+    return movie;
+}
+
+// The timing of the video track a copy takes, from the movie's own boxes,
+// where the track is a video track and ffmpeg takes both time scales.
+void readVideoTiming(int movie, MovieInfo& info)
+{
+    const std::optional<MovieTiming> timing = MovieTiming::read(movie);
+    const MovieTiming::Track* track
+        = timing && info.videoTrackId != 0 ? timing->track(info.videoTrackId) : nullptr;
+    const auto usable
+        = [](std::uint32_t timescale) { return timescale > 0 && timescale <= INT_MAX; };
+    if (track && track->handler == "vide" && usable(track->mediaTimescale)
+        && usable(timing->timescale)) {
+        info.videoTiming = *track;
+        info.movieTimescale = timing->timescale;
+    }
 }
 
 // Whether ffmpeg's log says the input itself is broken: its MOV reader found
@@ -173,10 +204,9 @@ constexpr double allowedShortfall = 0.25;
 // Throws unless the MP4 ffmpeg wrote is whole and as long as its source.
 // `reached` is the furthest output time ffmpeg reported; the movie's own
 // header counts too, since it includes the last frame's duration.
-void verifyResult(const fs::path& written, double expected, double reached)
+void verifyResult(int written, double expected, double reached)
 {
-    const FileDescriptor file(::open(written.c_str(), O_RDONLY | O_CLOEXEC));
-    const std::optional<WrittenMovie> movie = file ? WrittenMovie::read(file.get()) : std::nullopt;
+    const std::optional<WrittenMovie> movie = WrittenMovie::read(written);
     if (!movie)
         throw ConversionFailure(ConversionFailure::incompleteResult);
     const double covered = std::max(movie->duration, reached);
@@ -267,7 +297,9 @@ fs::path Converter::findTool(const std::string& name) const
 
 MovieInfo Converter::inspect(const fs::path& input) const
 {
-    checkReadableMovie(input);
+    const FileDescriptor movie = openReadableMovie(input);
+    // Before anything reads the movie, which may move its access time.
+    const std::optional<FileTimes> times = FileTimes::of(movie.get());
     const fs::path ffprobe = findTool("ffprobe");
     // An absolute path keeps a name that starts with "-" or holds a colon
     // from being read as an option or a protocol.
@@ -279,6 +311,9 @@ MovieInfo Converter::inspect(const fs::path& input) const
             { "-v", "error", "-select_streams", "v:0", "-read_intervals", "%+#1", "-show_entries",
                 "frame=color_transfer", "-of", "json", path }));
     }
+    info.times = times;
+    if (info.copyVideo)
+        readVideoTiming(movie.get(), info);
     return info;
 }
 
@@ -396,14 +431,28 @@ void Converter::convert(
     if (status != 0)
         throw ConversionFailure(failureFromLog(files.log.get(), *child));
 
-    // ffmpeg exits 0 even when it could not write the index (a full disk), and
-    // converts a movie cut short as far as it goes: neither may pass as done.
-    // What is verified is on the disk first, where a write the disk refused
-    // (EIO, a full thin volume) shows; the move then flushes the new name, so
-    // "Done" is never said of an MP4 that a power cut can still take. This
-    // waits on the disk on this thread alone: the other runs go on.
-    flushBeforeMove(files.temporaryOutput, target);
-    verifyResult(files.temporaryOutput, info.duration, reached);
+    // The hidden file gets its last writes, the movie's edit list and then the
+    // movie's times, before it is flushed, so the flush and the move carry
+    // both. ffmpeg exits 0 even when it could not write the index (a full
+    // disk), and converts a movie cut short as far as it goes: neither may
+    // pass as done. What is verified is on the disk first, where a write the
+    // disk refused (EIO, a full thin volume) shows, and is read without moving
+    // the access time just set; the move then flushes the new name, so "Done"
+    // is never said of an MP4 that a power cut can still take. This waits on
+    // the disk on this thread alone: the other runs go on.
+    const FileDescriptor written = openWritten(files.temporaryOutput, target);
+    if (info.videoTiming) {
+        const std::optional<MovieTiming> timing = MovieTiming::read(written.get());
+        if (timing
+            && !writeNumbers(
+                written.get(), editListChanges(*timing, info.movieTimescale, *info.videoTiming)))
+            throwSystemError(errno, unsavedMessage(target));
+    }
+    // A file system that keeps no times, or will not set them, keeps its own.
+    if (info.times)
+        info.times->giveTo(written.get());
+    flushBeforeMove(written.get(), target);
+    verifyResult(written.get(), info.duration, reached);
     moveWithoutReplacing(files.temporaryOutput, target);
     progress(1.0, "Done");
 }

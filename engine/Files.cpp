@@ -88,11 +88,6 @@ bool cannotFlush(int error)
     return error == EINVAL || error == ENOTSUP || error == EOPNOTSUPP;
 }
 
-std::string unsavedMessage(const std::filesystem::path& target)
-{
-    return "Could not save the converted movie to " + quoted(target.string());
-}
-
 // 0 once what `fd` refers to is on the disk (or cannot be flushed), else the error.
 int flushDescriptor(int fd)
 {
@@ -171,11 +166,30 @@ void renameWithoutReplacing(
 
 } // namespace
 
-void flushBeforeMove(const std::filesystem::path& written, const std::filesystem::path& target)
+std::string unsavedMessage(const std::filesystem::path& target)
 {
-    const FileDescriptor file(::open(written.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
-    const int error = !file ? errno : flushDescriptor(file.get());
-    if (error != 0)
+    return "Could not save the converted movie to " + quoted(target.string());
+}
+
+FileDescriptor openWritten(
+    const std::filesystem::path& written, const std::filesystem::path& target)
+{
+    constexpr int flags = O_RDWR | O_NOFOLLOW | O_CLOEXEC;
+#if defined(O_NOATIME)
+    FileDescriptor file(::open(written.c_str(), flags | O_NOATIME));
+    if (!file && errno == EPERM)
+        file.reset(::open(written.c_str(), flags));
+#else
+    FileDescriptor file(::open(written.c_str(), flags));
+#endif
+    if (!file)
+        throwSystemError(errno, unsavedMessage(target));
+    return file;
+}
+
+void flushBeforeMove(int written, const std::filesystem::path& target)
+{
+    if (const int error = flushDescriptor(written); error != 0)
         throwSystemError(error, unsavedMessage(target));
 }
 

@@ -18,12 +18,23 @@ std::string randomUuid();
 // when this process is killed. Throws std::system_error.
 FileDescriptor createAnonymousFile(const std::filesystem::path& folder);
 
-// Waits until the data of the finished file `written` is on the disk, so the
-// name moveWithoutReplacing() gives it never outlives a power cut without it.
-// A file system that has no way to flush (some FUSE drives answer EINVAL) is
-// taken as it is; one that fails to write (EIO, ENOSPC) throws
+// "Could not save the converted movie to "<target>"", what a failure to finish
+// the file that is to have the name `target` says.
+std::string unsavedMessage(const std::filesystem::path& target);
+
+// Opens the finished file `written` to read and write it in place. Reading it
+// leaves its access time alone where the file system allows it (O_NOATIME
+// needs the file to be this user's, which a FUSE drive may deny). Throws
 // std::system_error naming `target`, the name the file is to have.
-void flushBeforeMove(const std::filesystem::path& written, const std::filesystem::path& target);
+FileDescriptor openWritten(
+    const std::filesystem::path& written, const std::filesystem::path& target);
+
+// Waits until the data of the finished file behind `written` is on the disk,
+// so the name moveWithoutReplacing() gives it never outlives a power cut
+// without it. A file system that has no way to flush (some FUSE drives answer
+// EINVAL) is taken as it is; one that fails to write (EIO, ENOSPC) throws
+// std::system_error naming `target`.
+void flushBeforeMove(int written, const std::filesystem::path& target);
 
 // Renames `from` to `to` so that an existing `to` is never replaced: in one
 // step where the file system can, else by claiming `to` with a new empty file

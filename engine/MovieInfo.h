@@ -1,6 +1,11 @@
 // What inspecting a movie learns, and the reading of ffprobe's JSON reports.
 #pragma once
 
+#include "FileTimes.h"
+#include "MovieTiming.h"
+
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -33,6 +38,19 @@ struct MovieInfo
     // the movie has no Apple location key; empty otherwise. Photo libraries
     // and editors read the place only from Apple's key.
     std::string classicLocation {};
+    // The video stream's MOV track ID (ffprobe's "id", such as "0x1"), by
+    // which inspect() finds the track's own boxes; 0 when the report has none.
+    std::uint32_t videoTrackId = 0;
+
+    // Set by inspect() from the movie itself, not from ffprobe's report:
+    // The movie's times, taken before anything read it, for the MP4.
+    std::optional<FileTimes> times {};
+    // The timing of the video track a copy takes, as the movie's boxes give
+    // it (its time scale, last sample's duration and edit list), and the
+    // movie's time scale; none when the movie is not copied, or the track or
+    // a time scale ffmpeg would take cannot be read.
+    std::optional<MovieTiming::Track> videoTiming {};
+    std::uint32_t movieTimescale = 0;
 
     bool operator==(const MovieInfo&) const = default;
 

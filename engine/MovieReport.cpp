@@ -6,6 +6,7 @@
 #include "NumberReading.h"
 
 #include <algorithm>
+#include <charconv>
 #include <nlohmann/json.hpp>
 #include <optional>
 
@@ -29,6 +30,17 @@ std::optional<double> durationOf(const nlohmann::json& object)
 {
     const std::string* duration = stringMember(object, "duration");
     return duration ? readNumber(*duration) : std::nullopt;
+}
+
+// A MOV track ID as ffprobe writes a stream's "id": "0x" and hexadecimal digits.
+std::uint32_t trackId(const std::string* id)
+{
+    std::uint32_t value = 0;
+    if (!id || !id->starts_with("0x"))
+        return 0;
+    const char* end = id->data() + id->size();
+    const auto [stop, error] = std::from_chars(id->data() + 2, end, value, 16);
+    return error == std::errc() && stop == end ? value : 0;
 }
 
 bool isHdrTransfer(const std::string* transfer)
@@ -88,6 +100,7 @@ MovieInfo MovieInfo::fromReport(std::string_view report)
     else if (format != root.end() && format->is_object())
         info.duration = durationOf(*format).value_or(0);
 
+    info.videoTrackId = trackId(stringMember(*video, "id"));
     const std::string* codec = stringMember(*video, "codec_name");
     if (codec && *codec == "h264") {
         const std::string* pixelFormat = stringMember(*video, "pix_fmt");

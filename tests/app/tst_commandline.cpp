@@ -14,6 +14,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -468,7 +469,8 @@ void CommandLineTest::neverCompletesOnFullDisk()
 void CommandLineTest::convertsOntoExfatThroughFuse()
 {
     // A camera card or an external drive: exFAT on a loop device, mounted
-    // through FUSE, which has neither RENAME_NOREPLACE nor hard links.
+    // through FUSE, which has neither RENAME_NOREPLACE nor hard links, and
+    // keeps file times to the second.
     if (::geteuid() != 0 || !QFile::exists(u"/dev/fuse"_s))
         QSKIP("needs root and /dev/fuse for an exFAT drive through FUSE");
     if (QStandardPaths::findExecutable(u"mount.exfat-fuse"_s, { u"/usr/sbin"_s, u"/sbin"_s }).isEmpty())
@@ -480,7 +482,7 @@ void CommandLineTest::convertsOntoExfatThroughFuse()
 truncate -s 16M card.img
 mkfs.exfat card.img >/dev/null
 device=$(losetup --find --show card.img)
-mount.exfat-fuse -o allow_other "$device" card >/dev/null 2>&1 || { losetup -d "$device"; exit 1; }
+mount.exfat-fuse -o allow_other,umask=0 "$device" card >/dev/null 2>&1 || { losetup -d "$device"; exit 1; }
 echo "$device")"_s;
     const Outcome mounted = run({ u"-c"_s, mount }, scratch.folder(), u"/bin/sh"_s);
     if (mounted.status != 0)
@@ -491,16 +493,31 @@ echo "$device")"_s;
         QProcess::execute(u"losetup"_s, { u"-d"_s, device });
     });
 
-    const QString target = card + u"/Trip.mp4"_s;
-    const Outcome first = run({ u"--convert"_s, movies::h264(), target });
+    const QString movie = card + u"/Trip.mov"_s, target = card + u"/Trip.mp4"_s;
+    movies::copyTo(movies::h264(), movie);
+    const QDateTime recorded = QDateTime::fromSecsSinceEpoch(1688300000);
+    const timespec times[2] { { 1688300000, 0 }, { 1688300000, 0 } };
+    QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(movie).constData(), times, 0), 0);
+    const Outcome first = run({ u"--convert"_s, movie, target });
     const Outcome second = run({ u"--convert"_s, movies::prores(), target });
+    // The card's files all belong to root, as a FUSE drive mounted for one
+    // user shows them to another: that user may write them, not date them.
+    QVERIFY(QFile::setPermissions(scratch.folder(), QFile::permissions(scratch.folder()) | QFile::ExeOther));
+    const Outcome undated = run({ u"--reuid=65534"_s, u"--regid=65534"_s, u"--clear-groups"_s,
+                                    u"env"_s, u"TMPDIR=/tmp"_s, QStringLiteral(BRAMBLECREST_EXECUTABLE),
+                                    u"--convert"_s, movie, card + u"/Undated.mp4"_s },
+        card, u"/usr/bin/setpriv"_s);
 
     QCOMPARE(first.standardOutput, u"Conversion completed\n"_s);
     QCOMPARE(first.status, 0);
+    QCOMPARE(QFileInfo(target).lastModified(), recorded);
     QCOMPARE(movies::videoCodec(target), u"h264"_s);
     QCOMPARE(second.standardError, u"Could not move the converted movie to \"%1\": File exists\n"_s.arg(target));
+    QCOMPARE(undated.standardError, QString());
+    QCOMPARE(undated.standardOutput, u"Conversion completed\n"_s);
+    QVERIFY(QFileInfo(card + u"/Undated.mp4"_s).lastModified() > recorded);
     QCOMPARE(QDir(card).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-        QStringList { u"Trip.mp4"_s });
+        QStringList({ u"Trip.mov"_s, u"Trip.mp4"_s, u"Undated.mp4"_s }));
 }
 
 QTEST_GUILESS_MAIN(CommandLineTest)

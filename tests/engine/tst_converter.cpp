@@ -12,7 +12,10 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTest>
+#include <array>
+#include <fcntl.h>
 #include <future>
+#include <sys/stat.h>
 #include <system_error>
 #include <thread>
 
@@ -67,6 +70,17 @@ QByteArray videoPacketsHash(const QString& movie)
     return ffmpeg.readAllStandardOutput().trimmed();
 }
 
+// The pictures of the first video stream as ffmpeg shows them: a checksum
+// and the time of each.
+QByteArray decodedFrames(const QString& movie)
+{
+    QProcess ffmpeg;
+    ffmpeg.start(u"/usr/bin/ffmpeg"_s,
+        { u"-v"_s, u"error"_s, u"-i"_s, movie, u"-map"_s, u"0:v:0"_s, u"-f"_s, u"framemd5"_s, u"-"_s });
+    ffmpeg.waitForFinished();
+    return ffmpeg.readAllStandardOutput();
+}
+
 // ffprobe's `entries` of every video packet, a line each.
 QByteArray videoPackets(const QString& movie, const QString& entries)
 {
@@ -104,7 +118,8 @@ private Q_SLOTS:
     void keepsWhatPhonesWrite_data();
     void keepsWhatPhonesWrite();
     void keepsSurroundWithItsLfe();
-    void keepsCameraTimingAndPlace();
+    void keepsWhatTheMovieShows_data();
+    void keepsWhatTheMovieShows();
     void refusesUnconvertible_data();
     void refusesUnconvertible();
     void handlesAwkwardNames_data();
@@ -200,9 +215,18 @@ void ConverterTest::keepsWhatPhonesWrite()
     const Scratch scratch;
     Converter converter;
     const QString output = scratch.path(u"Phone.mp4"_s);
+    // Accessed and modified a year ago or more, to the nanosecond.
+    const QString copy = scratch.path(u"Phone.mov"_s);
+    movies::copyTo(movie, copy);
+    const std::array<timespec, 2> dated { timespec { 1719900000, 123456789 }, timespec { 1688300000, 987654321 } };
+    QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(copy).constData(), dated.data(), 0), 0);
 
-    QCOMPARE(failureOf(converter, movie, output), QString());
+    QCOMPARE(failureOf(converter, copy, output), QString());
 
+    struct stat written;
+    QCOMPARE(::stat(QFile::encodeName(output).constData(), &written), 0); // before anything reads it
+    QCOMPARE(std::pair(written.st_atim.tv_sec, written.st_atim.tv_nsec), std::pair(dated[0].tv_sec, dated[0].tv_nsec));
+    QCOMPARE(std::pair(written.st_mtim.tv_sec, written.st_mtim.tv_nsec), std::pair(dated[1].tv_sec, dated[1].tv_nsec));
     const QJsonObject source = movies::probe(movie), report = movies::probe(output);
     QStringList kinds; // the unreadable sound is left out, the timecode kept
     for (const QJsonValue& stream : report.value(u"streams"_s).toArray())
@@ -237,24 +261,40 @@ void ConverterTest::keepsSurroundWithItsLfe()
     QCOMPARE(movies::stream(movies::probe(output), u"audio"_s)[u"channel_layout"_s], u"5.1"_s);
 }
 
-void ConverterTest::keepsCameraTimingAndPlace()
+void ConverterTest::keepsWhatTheMovieShows_data()
 {
-    // The same pictures at the same times, variable rate and all, the last
-    // one lasting a frame; the classic place also as Apple's key.
+    QTest::addColumn<QString>("movie");
+    QTest::addColumn<QString>("place"); // Apple's key in the MP4
+    QTest::newRow("B-frames, time scale 600, every 7th frame dropped, classic place")
+        << movies::camera() << u"+40.6892-074.0445+10.000/"_s;
+    QTest::newRow("variable rate, the last frame shorter") << movies::variableRate() << QString();
+    QTest::newRow("trimmed at the end") << movies::trimmed(0, 87) << QString();
+    QTest::newRow("trimmed at both ends") << movies::trimmed(5, 81) << QString();
+}
+
+void ConverterTest::keepsWhatTheMovieShows()
+{
+    // The same packets at the same times, each lasting as long as the movie's
+    // own table says, the last one included; the same pictures shown from the
+    // same start to the same end.
+    QFETCH(QString, movie);
+    QFETCH(QString, place);
     const Scratch scratch;
     Converter converter;
-    const QString movie = movies::camera(), output = scratch.path(u"Camera.mp4"_s);
+    const QString output = scratch.path(u"Shown.mp4"_s);
 
     QCOMPARE(failureOf(converter, movie, output), QString());
 
     QCOMPARE(videoPacketsHash(output), videoPacketsHash(movie));
     const QString times = u"pts_time,dts_time"_s;
     QCOMPARE(videoPackets(output, times), videoPackets(movie, times));
-    QVERIFY(videoPackets(output, u"duration_time"_s).endsWith("\n0.033333"));
-    const QJsonObject report = movies::probe(output);
-    QCOMPARE(movies::stream(report, u"video"_s)[u"avg_frame_rate"_s], u"2310/89"_s); // as the MOV's
-    QCOMPARE(report[u"format"_s][u"tags"_s][u"com.apple.quicktime.location.ISO6709"_s],
-        u"+40.6892-074.0445+10.000/"_s);
+    QCOMPARE(movies::box(output, "stts"), movies::box(movie, "stts"));
+    QCOMPARE(decodedFrames(output), decodedFrames(movie));
+    const QJsonObject source = movies::probe(movie), report = movies::probe(output);
+    for (const QString& key : { u"avg_frame_rate"_s, u"duration"_s, u"nb_frames"_s })
+        QCOMPARE(movies::stream(report, u"video"_s)[key], movies::stream(source, u"video"_s)[key]);
+    QCOMPARE(report[u"format"_s][u"duration"_s], source[u"format"_s][u"duration"_s]);
+    QCOMPARE(report[u"format"_s][u"tags"_s][u"com.apple.quicktime.location.ISO6709"_s].toString(), place);
 }
 
 void ConverterTest::refusesUnconvertible_data()

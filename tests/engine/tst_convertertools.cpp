@@ -4,6 +4,7 @@
 #include "ConversionFailure.h"
 #include "Converter.h"
 #include "FakeTools.h"
+#include "Movies.h"
 #include "Processes.h"
 #include "Scratch.h"
 
@@ -194,18 +195,27 @@ void ConverterToolsTest::refusesFailedProbe()
 
 void ConverterToolsTest::passesExactFfmpegArguments_data()
 {
+    QTest::addColumn<QString>("movie"); // empty: an empty file
     QTest::addColumn<QString>("report");
     QTest::addColumn<QStringList>("audioPart"); // the maps after the video's
     QTest::addColumn<QStringList>("videoPart");
     QTest::addColumn<QStringList>("audioFilters");
     QTest::addColumn<QString>("stage");
-    const QStringList copy { u"-c:v"_s, u"copy"_s, u"-bsf:v"_s,
-        u"setts=pts=PTS:dts=DTS:duration=if(gt(NEXT_DTS-DTS\\,0)\\,NEXT_DTS-DTS\\,if(not(eq("
-        u"PREV_INDTS\\,NOPTS))*lt(2*DURATION\\,DTS-PREV_INDTS)\\,DTS-PREV_INDTS\\,DURATION))"_s };
+    const QString keepDurations = u"setts=pts=PTS:dts=DTS:duration=if(gt(NEXT_DTS-DTS\\,0)\\,NEXT_DTS-DTS\\,"_s;
+    const QStringList copy { u"-c:v"_s, u"copy"_s, u"-bsf:v"_s, keepDurations + u"DURATION)"_s };
     const QStringList allAudio { u"-map"_s, u"0:a?"_s };
     const QString stage = u"Copying compatible video"_s;
-    QTest::newRow("copy") << copyReport() << allAudio << copy << QStringList() << stage;
-    QTest::newRow("encode") << videoReport(u"prores"_s, u"yuv422p10le"_s, u""_s, u"12.5"_s)
+    QTest::newRow("copy") << QString() << copyReport() << allAudio << copy << QStringList() << stage;
+    // The last frame's duration and the time scales from the movie's own
+    // boxes, for the track ffprobe names.
+    QString tracked = copyReport();
+    tracked.replace(u"\"video\","_s, u"\"video\",\"id\":\"0x1\","_s);
+    QTest::newRow("copy, the movie's table")
+        << movies::camera() << tracked << allAudio
+        << QStringList { u"-c:v"_s, u"copy"_s, u"-bsf:v"_s, keepDurations + u"20)"_s,
+               u"-video_track_timescale"_s, u"600"_s, u"-movie_timescale"_s, u"1000"_s }
+        << QStringList() << stage;
+    QTest::newRow("encode") << QString() << videoReport(u"prores"_s, u"yuv422p10le"_s, u""_s, u"12.5"_s)
                             << allAudio
                             << QStringList { u"-c:v"_s, u"libx264"_s, u"-preset"_s, u"fast"_s,
                                    u"-crf"_s, u"18"_s, u"-pix_fmt"_s, u"yuv420p"_s, u"-vf"_s,
@@ -215,16 +225,17 @@ void ConverterToolsTest::passesExactFfmpegArguments_data()
     const QString side = uR"j({"codec_type":"audio","codec_name":"pcm_s24le","channel_layout":"5.1(side)"})j"_s;
     const QString unreadable = uR"({"codec_type":"audio","codec_tag_string":"apac"})"_s;
     QTest::newRow("all readable, 5.1(side) named 5.1")
-        << withAudio(mono + u","_s + side) << allAudio << copy
+        << QString() << withAudio(mono + u","_s + side) << allAudio << copy
         << QStringList { u"-filter:a:1"_s, u"channelmap=channel_layout=5.1"_s } << stage;
     QTest::newRow("unreadable left out")
-        << withAudio(unreadable + u","_s + side + u","_s + unreadable + u","_s + mono)
+        << QString() << withAudio(unreadable + u","_s + side + u","_s + unreadable + u","_s + mono)
         << QStringList { u"-map"_s, u"0:a:1"_s, u"-map"_s, u"0:a:3"_s } << copy
         << QStringList { u"-filter:a:0"_s, u"channelmap=channel_layout=5.1"_s } << stage;
 }
 
 void ConverterToolsTest::passesExactFfmpegArguments()
 {
+    QFETCH(QString, movie);
     QFETCH(QString, report);
     QFETCH(QStringList, audioPart);
     QFETCH(QStringList, videoPart);
@@ -236,6 +247,8 @@ void ConverterToolsTest::passesExactFfmpegArguments()
     tools.writeFfmpeg(u"true"_s);
     Converter converter(tools.folders());
     const QString input = tools.movie(u"My Trip.mov"_s);
+    if (!movie.isEmpty())
+        movies::copyTo(movie, input);
 
     const Run run = convert(converter, input, scratch.path(u"My Trip.mp4"_s));
 

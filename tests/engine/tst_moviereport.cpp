@@ -34,7 +34,8 @@ char* toString(const MovieInfo& info)
         audio += " " + QByteArray::number(track.position) + ":" + track.layout.c_str();
     return qstrdup(QByteArray::number(info.duration) + (info.copyVideo ? " copy" : "")
         + (info.hdr ? " hdr" : "") + (info.checkFirstFrame ? " check" : "") + " audio "
-        + QByteArray::number(info.audioStreams) + audio + " place " + info.classicLocation.c_str());
+        + QByteArray::number(info.audioStreams) + audio + " place " + info.classicLocation.c_str()
+        + " track " + QByteArray::number(info.videoTrackId));
 }
 
 class MovieReportTest : public QObject
@@ -113,6 +114,9 @@ void MovieReportTest::readsReport_data()
         << MovieInfo { .copyVideo = true };
     QTest::newRow("place not ISO 6709")
         << tagged(R"("location":"Paris")") << MovieInfo { .copyVideo = true };
+    QTest::newRow("track ID") << report(video(R"("id":"0x1f")")) << MovieInfo { .duration = 12.5, .videoTrackId = 31 };
+    for (const char* id : { R"("id":"31")", R"("id":"0x")", R"("id":"0x1g")", R"("id":"0x100000000")", R"("id":31)" })
+        QTest::newRow(id) << report(video(id)) << MovieInfo { .duration = 12.5 };
 }
 
 void MovieReportTest::readsReport()

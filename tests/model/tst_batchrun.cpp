@@ -12,6 +12,7 @@
 #include <QAbstractItemModelTester>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -131,6 +132,11 @@ void BatchRunTest::convertsQueueIntoDestination()
     QDir(scratch.folder()).mkpath(u"Exports"_s);
     movies::copyTo(movies::h264(), scratch.path(u"A/Trip.mov"_s));
     movies::copyTo(movies::prores(), scratch.path(u"B/Trip.mov"_s));
+    const QDateTime recorded = QDateTime::fromSecsSinceEpoch(1688300000).addMSecs(250);
+    for (const QString& movie : { u"A/Trip.mov"_s, u"B/Trip.mov"_s }) {
+        QFile file(scratch.path(movie));
+        QVERIFY(file.open(QIODevice::ReadOnly) && file.setFileTime(recorded, QFile::FileModificationTime));
+    }
     AppModel model;
     auto picker = std::make_shared<FakePicker>();
     picker->folder = QList<QUrl> { file(scratch.path(u"Exports"_s)) };
@@ -163,6 +169,8 @@ void BatchRunTest::convertsQueueIntoDestination()
     QVERIFY(!exporting.hasPending());
     QCOMPARE(QDir(scratch.path(u"Exports"_s)).entryList(QDir::Files | QDir::Hidden),
         QStringList({ u"Trip-2.mp4"_s, u"Trip.mp4"_s }));
+    for (const QString& written : { u"Exports/Trip.mp4"_s, u"Exports/Trip-2.mp4"_s })
+        QCOMPARE(QFileInfo(scratch.path(written)).lastModified(), recorded);
     QCOMPARE(movies::stream(movies::probe(scratch.path(u"Exports/Trip-2.mp4"_s)), u"video"_s)
                  .value(u"width"_s)
                  .toInt(),

@@ -218,6 +218,46 @@ QString camera()
                 u"location=+40.6892-074.0445+10.000/"_s });
 }
 
+QString variableRate()
+{
+    return generated(u"variable-rate.mov"_s,
+        { u"-f"_s, u"lavfi"_s, u"-i"_s, u"testsrc2=size=320x180:rate=30:duration=4"_s, u"-f"_s,
+            u"lavfi"_s, u"-i"_s, u"sine=d=4"_s, u"-vf"_s,
+            u"settb=1/600,setpts=20*N+20*floor(N/7)+5*mod(N\\,3)"_s, u"-fps_mode"_s,
+            u"passthrough"_s, u"-enc_time_base:v"_s, u"1/600"_s, u"-video_track_timescale"_s,
+            u"600"_s, u"-c:v"_s, u"libx264"_s, u"-bf"_s, u"0"_s, u"-pix_fmt"_s, u"yuv420p"_s,
+            u"-c:a"_s, u"aac"_s });
+}
+
+QString trimmed(int first, int frames)
+{
+    const QString whole = generated(u"untrimmed.mov"_s,
+        testPicture(u"320x240"_s, 3)
+            + QStringList { u"-vf"_s, u"fps=30"_s, u"-c:v"_s, u"libx264"_s, u"-bf"_s, u"2"_s,
+                u"-g"_s, u"10"_s, u"-pix_fmt"_s, u"yuv420p"_s, u"-timecode"_s, u"01:00:00:00"_s });
+    return made(u"trimmed-%1-%2.mov"_s.arg(first).arg(frames), [&](const QString& partial) {
+        QFile source(whole), target(partial);
+        if (!source.open(QIODevice::ReadOnly) || !target.open(QIODevice::WriteOnly))
+            qFatal("cannot edit %s", qPrintable(whole));
+        QByteArray bytes = source.readAll();
+        // Version 0 boxes, the movie in 1/1000 s: the duration after the
+        // type, then in the track header, then in each edit list's entry.
+        const auto setAll = [&bytes](const QByteArray& type, int delta, quint32 value) {
+            for (qsizetype at = bytes.indexOf(type); at >= 0; at = bytes.indexOf(type, at + 4))
+                qToBigEndian(value, bytes.data() + at + delta);
+        };
+        const auto duration = quint32(frames * 100 / 3);
+        setAll("mvhd", 20, duration);
+        setAll("tkhd", 24, duration);
+        setAll("elst", 12, duration);
+        // The video comes first; its frames last 512 ticks.
+        const qsizetype videoEdits = bytes.indexOf("elst");
+        qToBigEndian(qFromBigEndian<quint32>(bytes.constData() + videoEdits + 16) + quint32(512 * first),
+            bytes.data() + videoEdits + 16);
+        target.write(bytes);
+    });
+}
+
 QJsonObject probe(const QString& path)
 {
     const QString json = runTool(u"/usr/bin/ffprobe"_s,
@@ -237,6 +277,16 @@ QJsonObject stream(const QJsonObject& report, const QString& type)
 QString videoCodec(const QString& path)
 {
     return stream(probe(path), u"video"_s).value(u"codec_name"_s).toString();
+}
+
+QByteArray box(const QString& path, const QByteArray& type)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray bytes = file.readAll();
+    const qsizetype at = bytes.indexOf(type) - 4;
+    return at < 0 ? QByteArray() : bytes.mid(at, qFromBigEndian<quint32>(bytes.constData() + at));
 }
 
 qint64 atomOffset(const QString& path, const QByteArray& type)

@@ -28,6 +28,13 @@ QString longText();         // H.264 and AAC of 3 s with a text track of 6 s
 // H.264 with B-frames at 30 frames a second less every 7th, time scale 600,
 // and the place as QuickTime's classic item: as cameras and programs write it.
 QString camera();
+// H.264 without B-frames at a variable rate, time scale 600, with AAC: its
+// last frame lasts 20 ticks after a gap of 45.
+QString variableRate();
+// H.264 with B-frames (a key frame every 10th) and a timecode, 3 s at 30
+// frames a second, as QuickTime trims a movie without encoding it anew: the
+// edit lists show `frames` frames from frame `first` on, the headers as long.
+QString trimmed(int first, int frames);
 
 // ffprobe's streams and format of a file, as JSON.
 QJsonObject probe(const QString& path);
@@ -35,6 +42,8 @@ QJsonObject probe(const QString& path);
 QString videoCodec(const QString& path);
 // The first stream of the given codec_type, or an empty object.
 QJsonObject stream(const QJsonObject& report, const QString& type);
+// The first box of the given type anywhere in a file, whole, found by its name.
+QByteArray box(const QString& path, const QByteArray& type);
 // The byte offset of the first top-level atom of the given type, or -1.
 qint64 atomOffset(const QString& path, const QByteArray& type);
 // Copies a movie to a new name (so a test can use odd names).
