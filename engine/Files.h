@@ -18,6 +18,11 @@ std::string randomUuid();
 // when this process is killed. Throws std::system_error.
 FileDescriptor createAnonymousFile(const std::filesystem::path& folder);
 
+// Creates `path` as a new, empty file (mode 0666 less the umask, as a
+// program's output gets), failing when anything stands there. Throws
+// std::system_error naming `target`, the name the file is to have.
+void createNewFile(const std::filesystem::path& path, const std::filesystem::path& target);
+
 // Waits until the data of the finished file `written` is on the disk, so the
 // name moveWithoutReplacing() gives it never outlives a power cut without it.
 // A file system that has no way to flush (some FUSE drives answer EINVAL) is
