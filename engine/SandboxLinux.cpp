@@ -61,11 +61,11 @@ constexpr std::array<const char*, 6> systemFolders { "/usr", "/lib", "/lib32", "
 
 int landlockAbi()
 {
+    // 0 where the kernel has none (ENOSYS), or left it out at boot (EOPNOTSUPP).
     static const int abi = [] {
         const long version
             = ::syscall(SYS_landlock_create_ruleset, nullptr, 0, LANDLOCK_CREATE_RULESET_VERSION);
-        return version > 0 ? static_cast<int>(version)
-                           : 0; // ENOSYS, or EOPNOTSUPP when left out at boot
+        return version > 0 ? static_cast<int>(version) : 0;
     }();
     return abi;
 }
@@ -87,7 +87,9 @@ std::uint64_t handledFileSystemRights(int abi)
 // service (the session bus, which could start programs outside the box) can
 // be reached; io_uring, which creates sockets past this filter, is absent;
 // the terminal an inherited standard input may be cannot be typed into; no
-// other process can be traced. Nothing when the kernel has no seccomp filters.
+// other process can be traced. A system call of another architecture (x32,
+// i386), which these rules would not see, ends the process. Nothing when the
+// kernel has no seccomp filters.
 const std::vector<sock_filter>* seccompFilter()
 {
     static const std::optional<std::vector<sock_filter>> filter
@@ -98,7 +100,8 @@ const std::vector<sock_filter>* seccompFilter()
         const scmp_filter_ctx context = ::seccomp_init(SCMP_ACT_ALLOW);
         if (!context)
             return std::nullopt;
-        bool made = true;
+        bool made
+            = ::seccomp_attr_set(context, SCMP_FLTATR_ACT_BADARCH, SCMP_ACT_KILL_PROCESS) == 0;
         const auto deny = [&](int call, int error) {
             made = made && ::seccomp_rule_add(context, SCMP_ACT_ERRNO(error), call, 0) == 0;
         };
@@ -174,17 +177,18 @@ std::optional<fs::path> programInterpreter(const fs::path& program)
 
 void allow(int ruleset, const fs::path& path, std::uint64_t rights, bool mayBeAbsent = false)
 {
+    const std::string failure = "Could not let ffmpeg's sandbox reach " + quoted(path.string());
     const FileDescriptor beneath(::open(path.c_str(), O_PATH | O_CLOEXEC));
     if (!beneath) {
         if (mayBeAbsent && errno == ENOENT)
             return;
-        throwSystemError(errno, "Could not let ffmpeg reach " + quoted(path.string()));
+        throwSystemError(errno, failure);
     }
     landlock_path_beneath_attr rule {};
     rule.allowed_access = rights;
     rule.parent_fd = beneath.get();
     if (::syscall(SYS_landlock_add_rule, ruleset, LANDLOCK_RULE_PATH_BENEATH, &rule, 0) != 0)
-        throwSystemError(errno, "Could not let ffmpeg reach " + quoted(path.string()));
+        throwSystemError(errno, failure);
 }
 
 FileDescriptor landlockRuleset(const Sandbox::Grants& grants)

@@ -11,7 +11,6 @@
 #include <fcntl.h>
 #include <string>
 #include <sys/mman.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -21,27 +20,15 @@ namespace {
 int openFile(const std::string& path, int flags)
 {
     const int fd = ::open(path.c_str(), flags | O_CLOEXEC, 0600);
-    if (fd < 0)
-        return errno;
-    char byte;
-    const int error = (flags & O_ACCMODE) == O_RDONLY && ::read(fd, &byte, 1) < 0 ? errno : 0;
-    ::close(fd);
-    return error;
+    return fd < 0 ? errno : ::close(fd);
 }
 
 int connectToLoopback(const char* port)
 {
+    sockaddr_in address { AF_INET, htons(std::atoi(port)), { htonl(INADDR_LOOPBACK) }, {} };
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0)
-        return errno;
-    sockaddr_in address {};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<std::uint16_t>(std::atoi(port)));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    const int error
-        = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 ? 0 : errno;
-    ::close(fd);
-    return error;
+    return fd < 0 || ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) ? errno
+                                                                                          : 0;
 }
 
 int execute(const char* program)
@@ -52,16 +39,7 @@ int execute(const char* program)
         ::_exit(errno);
     }
     int status = 0;
-    if (child < 0 || ::waitpid(child, &status, 0) < 0)
-        return errno;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : ECHILD;
-}
-
-int reserve(const char* bytes)
-{
-    void* memory = ::mmap(nullptr, std::strtoull(bytes, nullptr, 10), PROT_NONE,
-        MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
-    return memory == MAP_FAILED ? errno : 0;
+    return child < 0 || ::waitpid(child, &status, 0) < 0 ? errno : WEXITSTATUS(status);
 }
 
 void report(const char* attempt, int error)
@@ -82,10 +60,8 @@ int main(int argc, char** argv)
         return 0;
     }
     std::string input;
-    for (int i = 1; i + 1 < argc; ++i) {
-        if (std::strcmp(argv[i], "-i") == 0)
-            input = argv[i + 1];
-    }
+    for (int i = 1; i + 1 < argc; ++i)
+        input = std::strcmp(argv[i], "-i") == 0 ? argv[i + 1] : input;
     const std::string folder = input.substr(0, input.rfind('/'));
     report("read a private file", openFile(privateFile, O_RDONLY));
     report("create a file beside the movie", openFile(folder + "/planted", O_WRONLY | O_CREAT));
@@ -94,7 +70,12 @@ int main(int argc, char** argv)
         openFile(std::getenv("HOME") + std::string("/planted"), O_WRONLY | O_CREAT));
     report("connect to 127.0.0.1", connectToLoopback(std::getenv("HOSTILE_PORT")));
     report("execute /bin/sh", execute("/bin/sh"));
-    report("reserve memory past the ceiling", reserve(std::getenv("HOSTILE_RESERVE")));
+    const std::size_t reserve = std::strtoull(std::getenv("HOSTILE_RESERVE"), nullptr, 10);
+    report("reserve memory past the ceiling",
+        ::mmap(nullptr, reserve, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0)
+                == MAP_FAILED
+            ? errno
+            : 0);
     report("write its output", openFile(argv[argc - 1], O_WRONLY | O_TRUNC));
     return 1;
 }

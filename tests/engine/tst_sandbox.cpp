@@ -41,68 +41,61 @@ void SandboxTest::confinesHostileTool()
     const bool network = boxed && (seccomp || kernel.contains(u"(files, network"_s));
 
     const Scratch scratch;
-    QTemporaryDir home, elsewhere;
+    QTemporaryDir home;
     FakeTools tools;
     for (const QString& name : { u"ffprobe"_s, u"ffmpeg"_s }) {
         QVERIFY(QFile::copy(QStringLiteral(HOSTILE_TOOL), tools.path(name)));
         QVERIFY(QFile::setPermissions(tools.path(name), QFile::ReadOwner | QFile::ExeOwner));
     }
-    QFile privateFile(elsewhere.filePath(u"id_ed25519"_s));
-    QVERIFY(privateFile.open(QIODevice::WriteOnly) && privateFile.write("secret") == 6);
-    privateFile.close();
+    QFile privateKey(home.filePath(u"id_ed25519"_s));
+    QVERIFY(privateKey.open(QIODevice::WriteOnly) && privateKey.write("secret") == 6);
     const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address {};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    sockaddr_in address { AF_INET, 0, { htonl(INADDR_LOOPBACK) }, {} };
     socklen_t length = sizeof address;
-    QVERIFY(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0
+    QVERIFY(::bind(listener, reinterpret_cast<sockaddr*>(&address), length) == 0
         && ::listen(listener, 4) == 0
         && ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) == 0);
     const QByteArray previousHome = qgetenv("HOME");
     qputenv("HOME", home.path().toLocal8Bit());
-    qputenv("HOSTILE_PRIVATE", privateFile.fileName().toLocal8Bit());
+    qputenv("HOSTILE_PRIVATE", privateKey.fileName().toLocal8Bit());
     qputenv("HOSTILE_PORT", QByteArray::number(ntohs(address.sin_port)));
-    qputenv("HOSTILE_RESERVE",
-        QByteArray::number(qulonglong(Sandbox::addressSpaceCeiling() + (1ULL << 30))));
-    QFile(scratch.path(u"Trip.mov"_s)).open(QIODevice::WriteOnly);
-    const std::filesystem::path input = scratch.path(u"Trip.mov"_s).toStdString();
+    qputenv("HOSTILE_RESERVE", QByteArray::number(Sandbox::addressSpaceCeiling() + (1ULL << 30)));
+    const std::filesystem::path input = tools.movie(u"Trip.mov"_s).toStdString();
     Converter converter(tools.folders(), boxed ? Sandboxing::on : Sandboxing::off);
+    const auto failureOf = [](const auto& work) {
+        try {
+            work();
+        } catch (const ConversionFailure& failure) {
+            return QString::fromUtf8(failure.what());
+        }
+        return QString();
+    };
 
-    // ffprobe gives a report only where it could not read the private file.
-    QString inspection;
-    try {
-        converter.inspect(input);
-    } catch (const ConversionFailure& failure) {
-        inspection = QString::fromUtf8(failure.what());
-    }
-    QString conversion;
-    try {
-        MovieInfo info;
-        info.copyVideo = true;
+    // ffprobe gives a report only where it could not read the private key.
+    const QString inspection = failureOf([&] { converter.inspect(input); });
+    MovieInfo info;
+    info.copyVideo = true;
+    const QString conversion = failureOf([&] {
         converter.convert(input, info, scratch.path(u"Trip.mp4"_s).toStdString(),
             [](double, const std::string&) {});
-    } catch (const ConversionFailure& failure) {
-        conversion = QString::fromUtf8(failure.what());
-    }
+    });
     qputenv("HOME", previousHome);
     ::close(listener);
 
     QCOMPARE(inspection, files ? QString() : QString::fromUtf8(ConversionFailure::noVideoTrack));
-    const auto outcome = [](bool refused, const char* error) {
-        return refused ? QString::fromUtf8(error) : u"ok"_s;
-    };
+    const auto outcome
+        = [](bool refused, const QString& error) { return refused ? error : u"ok"_s; };
     QCOMPARE(conversion.split(u'\n'),
-        QStringList({ u"Conversion failed: read a private file: "_s + outcome(files, "EACCES"),
-            u"create a file beside the movie: "_s + outcome(files, "EACCES"),
-            u"write into the movie: "_s + outcome(files, "EACCES"),
-            u"create a file at home: "_s + outcome(files, "EACCES"),
-            u"connect to 127.0.0.1: "_s + outcome(network, "EACCES"),
-            u"execute /bin/sh: "_s + outcome(files, "EACCES"),
-            u"reserve memory past the ceiling: "_s + outcome(boxed, "ENOMEM"),
+        QStringList({ u"Conversion failed: read a private file: "_s + outcome(files, u"EACCES"_s),
+            u"create a file beside the movie: "_s + outcome(files, u"EACCES"_s),
+            u"write into the movie: "_s + outcome(files, u"EACCES"_s),
+            u"create a file at home: "_s + outcome(files, u"EACCES"_s),
+            u"connect to 127.0.0.1: "_s + outcome(network, u"EACCES"_s),
+            u"execute /bin/sh: "_s + outcome(files, u"EACCES"_s),
+            u"reserve memory past the ceiling: "_s + outcome(boxed, u"ENOMEM"_s),
             u"write its output: ok"_s, QString() }));
-    const QStringList left
-        = files ? QStringList { u"Trip.mov"_s } : QStringList { u"Trip.mov"_s, u"planted"_s };
-    QCOMPARE(scratch.files(), left);
+    QCOMPARE(QFile::exists(tools.path(u"planted"_s)), !files);
+    QCOMPARE(scratch.files(), QStringList());
 }
 
 QTEST_APPLESS_MAIN(SandboxTest)
