@@ -219,10 +219,7 @@ void verifyResult(const fs::path& written, double expected, double reached)
 
 } // namespace
 
-Converter::Converter()
-    : Converter(fixedToolFolders(), Sandboxing::on)
-{
-}
+Converter::Converter() : Converter(fixedToolFolders(), Sandboxing::on) { }
 
 Converter::Converter(std::vector<fs::path> toolFolders, Sandboxing sandboxing)
     : m_toolFolders(std::move(toolFolders))
@@ -232,8 +229,7 @@ Converter::Converter(std::vector<fs::path> toolFolders, Sandboxing sandboxing)
 
 const std::vector<fs::path>& Converter::fixedToolFolders()
 {
-    static const std::vector<fs::path> folders { "/opt/homebrew/bin", "/usr/local/bin",
-        "/usr/bin" };
+    static const std::vector<fs::path> folders { "/opt/homebrew/bin", "/usr/local/bin", "/usr/bin" };
     return folders;
 }
 
