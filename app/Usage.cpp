@@ -1,6 +1,8 @@
 // The usage text is kept short; the manual page has the details.
 #include "Usage.h"
 
+#include "Sandbox.h"
+
 namespace {
 
 constexpr const char* usage = R"(Usage: bramblecrest [FILE|FOLDER]...
@@ -34,4 +36,5 @@ void printUsage(std::FILE* out)
 void printVersion(std::FILE* out)
 {
     std::fputs("bramblecrest " BRAMBLECREST_VERSION "\n", out);
+    std::fprintf(out, "%s\n", Sandbox::description().c_str());
 }

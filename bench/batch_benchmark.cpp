@@ -53,10 +53,14 @@ double processorSeconds()
 // The engine's argument lists, so the comparison is with the same work.
 QStringList ffmpegArguments(const Movie& movie, const QString& output)
 {
-    QStringList arguments { u"-hide_banner"_s, u"-loglevel"_s, u"error"_s, u"-nostdin"_s, u"-n"_s,
-        u"-i"_s, movie.path, u"-map"_s, u"0:v:0"_s, u"-map"_s, u"0:a?"_s };
+    QStringList arguments { u"-hide_banner"_s, u"-loglevel"_s, u"error"_s, u"-nostdin"_s, u"-y"_s,
+        u"-f"_s, u"mov"_s, u"-i"_s, movie.path, u"-map"_s, u"0:v:0"_s, u"-map"_s, u"0:a?"_s };
     if (movie.copy)
-        arguments << u"-c:v"_s << u"copy"_s;
+        // The engine puts the last sample's duration from the movie's own
+        // table where this has DURATION: the same filter, the same work.
+        arguments << u"-c:v"_s << u"copy"_s << u"-bsf:v"_s
+                  << u"setts=pts=PTS:dts=DTS:duration=if(gt(NEXT_DTS-DTS\\,0)\\,NEXT_DTS-DTS\\,"
+                     u"DURATION)"_s;
     else
         arguments << u"-c:v"_s << u"libx264"_s << u"-preset"_s << u"fast"_s << u"-crf"_s << u"18"_s
                   << u"-pix_fmt"_s << u"yuv420p"_s << u"-vf"_s << u"scale=trunc(iw/2)*2:trunc(ih/2)*2"_s;

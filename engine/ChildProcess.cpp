@@ -21,7 +21,7 @@ namespace {
 // another thread of the parent may have held any lock (malloc's included)
 // at the moment of the fork. Reports a failure's errno through `errorPipe`.
 [[noreturn]] void becomeProgram(const char* path, char* const argv[], int standardOutput,
-    int standardError, int errorPipe, pid_t parent)
+    int standardError, const Sandbox& sandbox, int errorPipe, pid_t parent)
 {
     // A parent that blocks or ignores SIGINT (a signal-handling thread, a shell's
     // background job) must not pass that on: cancelling relies on SIGINT reaching ffmpeg.
@@ -48,9 +48,16 @@ namespace {
 #endif
 
     // dup2 clears close-on-exec on the copies, so the child keeps exactly these two.
-    if (::dup2(standardOutput, STDOUT_FILENO) >= 0 && ::dup2(standardError, STDERR_FILENO) >= 0)
+    // The box comes last: from there on, only exec and this error report.
+    int error = 0;
+    if (::dup2(standardOutput, STDOUT_FILENO) < 0 || ::dup2(standardError, STDERR_FILENO) < 0)
+        error = errno;
+    else
+        error = sandbox.enter();
+    if (error == 0) {
         ::execve(path, argv, environ);
-    const int error = errno;
+        error = errno;
+    }
     [[maybe_unused]] const ssize_t written = ::write(errorPipe, &error, sizeof error);
     ::_exit(127);
 }
@@ -58,7 +65,8 @@ namespace {
 } // namespace
 
 ChildProcess::ChildProcess(const std::filesystem::path& program,
-    const std::vector<std::string>& arguments, int standardOutput, int standardError)
+    const std::vector<std::string>& arguments, int standardOutput, int standardError,
+    const Sandbox& sandbox)
 {
     // A source among 0-2 (this process was started with one of them closed, so
     // a pipe or the log got that number) would be overwritten by the first
@@ -90,7 +98,7 @@ ChildProcess::ChildProcess(const std::filesystem::path& program,
     if (m_pid < 0)
         throwSystemError(errno, "Could not start " + quoted(path));
     if (m_pid == 0)
-        becomeProgram(path.c_str(), argv.data(), standardOutput, standardError,
+        becomeProgram(path.c_str(), argv.data(), standardOutput, standardError, sandbox,
             errorPipe.writeEnd.get(), parent);
 
     // The pipe closes on exec: end of stream means the program runs.

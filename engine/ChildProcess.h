@@ -2,6 +2,8 @@
 // the kernel if the thread that started it dies.
 #pragma once
 
+#include "Sandbox.h"
+
 #include <filesystem>
 #include <string>
 #include <sys/types.h>
@@ -16,9 +18,10 @@ public:
     // child starts with default signal dispositions and an empty signal mask,
     // whatever this process blocks or ignores, and is sent SIGKILL when the
     // thread that started it ends: that thread must outlive the child, which
-    // it does by waiting for it. Throws std::system_error.
+    // it does by waiting for it. It enters `sandbox` just before exec; a
+    // sandbox it cannot enter keeps it from starting. Throws std::system_error.
     ChildProcess(const std::filesystem::path& program, const std::vector<std::string>& arguments,
-        int standardOutput, int standardError);
+        int standardOutput, int standardError, const Sandbox& sandbox = Sandbox());
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
     // A child that was not waited for is killed and reaped, so none outlives its owner.

@@ -25,6 +25,11 @@ public:
                                                    "was converted.";
     static constexpr const char* damagedMovie
         = "This movie is damaged or incomplete, so it cannot be converted.";
+    static constexpr const char* notQuickTime
+        = "This file is not a QuickTime movie, so it cannot be converted.";
+    static constexpr const char* tooLittleMemory = "This movie needs more memory than a conversion "
+                                                   "may use on this computer, so it cannot be "
+                                                   "converted.";
     static constexpr const char* conversionFailedPrefix = "Conversion failed: ";
     static constexpr const char* incompleteResult = "The converted movie is incomplete. Check that "
                                                     "there is enough free space where it is saved.";

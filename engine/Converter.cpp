@@ -5,9 +5,11 @@
 #include "ConversionFailure.h"
 #include "EditListCopy.h"
 #include "FileDescriptor.h"
+#include "FileStart.h"
 #include "Files.h"
 #include "OnExit.h"
 #include "ProgressLines.h"
+#include "Sandbox.h"
 #include "SystemError.h"
 #include "Utf8.h"
 #include "WrittenMovie.h"
@@ -56,8 +58,13 @@ constexpr std::string_view keepFrameDurations
 std::vector<std::string> ffmpegArguments(
     const fs::path& input, const fs::path& temporaryOutput, const MovieInfo& info)
 {
-    std::vector<std::string> arguments { "-hide_banner", "-loglevel", "error", "-nostdin", "-n",
-        "-i", input.string(), "-map", "0:v:0" };
+    // "-f mov": the QuickTime reader alone, so nothing in the file can make
+    // ffmpeg open another (a playlist's segments, a concat script's files).
+    // "-y": the hidden output is there already, made by convert() so that
+    // the box can grant that one file; its name is new, and the final move
+    // never replaces anything.
+    std::vector<std::string> arguments { "-hide_banner", "-loglevel", "error", "-nostdin", "-y",
+        "-f", "mov", "-i", input.string(), "-map", "0:v:0" };
     if (std::ssize(info.audio) == info.audioStreams) {
         arguments.insert(arguments.end(), { "-map", "0:a?" });
     } else {
@@ -139,6 +146,20 @@ FileDescriptor openReadableMovie(const fs::path& input)
     return movie;
 }
 
+// Refuses a file that is no QuickTime movie at all (a playlist under a .mov
+// name) before ffprobe reads it.
+void checkQuickTimeStart(int movie, const fs::path& input)
+{
+    std::array<char, fileStartLength> start;
+    ssize_t got;
+    while ((got = ::pread(movie, start.data(), start.size(), 0)) < 0 && errno == EINTR) { }
+    if (got < 0)
+        throwSystemError(errno, "Could not read " + quoted(input.string()));
+    if (readFileStart(std::string_view(start.data(), static_cast<std::size_t>(got)))
+        == FileStart::other)
+        throw ConversionFailure(ConversionFailure::notQuickTime);
+}
+
 // The timing of the video track a copy takes, from the movie's own boxes,
 // where the track is a video track and ffmpeg takes both time scales.
 void readVideoTiming(int movie, MovieInfo& info)
@@ -183,9 +204,25 @@ std::string_view logTail(std::string_view log)
     return tail;
 }
 
+// Whether ffmpeg's log says an allocation failed: an encoder's or the C
+// library's words for it, a thread without room for its stack, the loader
+// without room for a library. Within the box this is its memory ceiling,
+// reached by a movie too large or crafted to exhaust the computer; ffmpeg's
+// own words would not say so.
+bool logShowsMemoryExhausted(std::string_view log)
+{
+    constexpr std::array<std::string_view, 5> exhausted { "Cannot allocate memory",
+        "malloc of size", "std::bad_alloc", "Resource temporarily unavailable",
+        "failed to map segment from shared object" };
+    return std::any_of(exhausted.begin(), exhausted.end(),
+        [log](std::string_view words) { return log.find(words) != std::string_view::npos; });
+}
+
 std::string failureFromLog(int log, const ChildProcess& ffmpeg)
 {
     std::optional<std::string> text = readWholeFile(log);
+    if (text && logShowsMemoryExhausted(*text))
+        return ConversionFailure::tooLittleMemory;
     if (text && logShowsDamagedInput(*text))
         return ConversionFailure::damagedMovie;
     if (!text || !utf8::isValid(*text))
@@ -216,9 +253,13 @@ void verifyResult(int written, double expected, double reached)
 
 } // namespace
 
-Converter::Converter() : Converter(fixedToolFolders()) { }
+Converter::Converter() : Converter(fixedToolFolders(), Sandboxing::on) { }
 
-Converter::Converter(std::vector<fs::path> toolFolders) : m_toolFolders(std::move(toolFolders)) { }
+Converter::Converter(std::vector<fs::path> toolFolders, Sandboxing sandboxing)
+    : m_toolFolders(std::move(toolFolders))
+    , m_sandboxing(sandboxing)
+{
+}
 
 const std::vector<fs::path>& Converter::fixedToolFolders()
 {
@@ -295,21 +336,31 @@ fs::path Converter::findTool(const std::string& name) const
     return findExecutable(name, m_toolFolders);
 }
 
+Sandbox Converter::sandbox(const Sandbox::Grants& grants) const
+{
+    return m_sandboxing == Sandboxing::on ? Sandbox::prepare(grants) : Sandbox();
+}
+
 MovieInfo Converter::inspect(const fs::path& input) const
 {
     const FileDescriptor movie = openReadableMovie(input);
     // Before anything reads the movie, which may move its access time.
     const std::optional<FileTimes> times = FileTimes::of(movie.get());
+    checkQuickTimeStart(movie.get(), input);
     const fs::path ffprobe = findTool("ffprobe");
     // An absolute path keeps a name that starts with "-" or holds a colon
-    // from being read as an option or a protocol.
-    const std::string path = fs::absolute(input).string();
-    MovieInfo info = MovieInfo::fromReport(
-        probe(ffprobe, { "-v", "error", "-show_streams", "-show_format", "-of", "json", path }));
+    // from being read as an option or a protocol; "-f mov" keeps the file
+    // from being read as anything but a QuickTime movie.
+    const fs::path absolute = fs::absolute(input);
+    const std::string path = absolute.string();
+    const Sandbox box = sandbox({ ffprobe, absolute });
+    MovieInfo info = MovieInfo::fromReport(probe(ffprobe,
+        { "-v", "error", "-show_streams", "-show_format", "-of", "json", "-f", "mov", path }, box));
     if (info.checkFirstFrame) {
         info.hdr = MovieInfo::framesAreHdr(probe(ffprobe,
             { "-v", "error", "-select_streams", "v:0", "-read_intervals", "%+#1", "-show_entries",
-                "frame=color_transfer", "-of", "json", path }));
+                "frame=color_transfer", "-of", "json", "-f", "mov", path },
+            box));
     }
     info.times = times;
     if (info.copyVideo)
@@ -317,8 +368,8 @@ MovieInfo Converter::inspect(const fs::path& input) const
     return info;
 }
 
-std::string Converter::probe(
-    const fs::path& ffprobe, const std::vector<std::string>& arguments) const
+std::string Converter::probe(const fs::path& ffprobe, const std::vector<std::string>& arguments,
+    const Sandbox& sandbox) const
 {
     Pipe pipe = Pipe::create();
     FileDescriptor nullDevice(::open("/dev/null", O_WRONLY | O_CLOEXEC));
@@ -333,7 +384,7 @@ std::string Converter::probe(
         const std::lock_guard guard(m_lock);
         if (m_cancelled)
             throw ConversionFailure(ConversionFailure::cancelled);
-        child.emplace(ffprobe, arguments, pipe.writeEnd.get(), nullDevice.get());
+        child.emplace(ffprobe, arguments, pipe.writeEnd.get(), nullDevice.get(), sandbox);
         inspection.pid = child->pid();
         m_inspections.push_back(&inspection);
     }
@@ -384,6 +435,10 @@ void Converter::convert(
     files.log = createAnonymousFile(temporaryDirectory());
 
     const fs::path ffmpeg = findTool("ffmpeg");
+    // Made here, not by ffmpeg, so the box can let ffmpeg write this one file
+    // and nothing else in the folder, which often holds the user's movies.
+    createNewFile(files.temporaryOutput, target);
+    const Sandbox box = sandbox({ ffmpeg, source, files.temporaryOutput });
     const std::vector<std::string> arguments = ffmpegArguments(source, files.temporaryOutput, info);
     const std::string stage = info.copyVideo ? "Copying compatible video" : "Encoding H.264 video";
     Pipe pipe = Pipe::create();
@@ -397,7 +452,7 @@ void Converter::convert(
         const std::lock_guard guard(m_lock);
         if (m_cancelled)
             throw ConversionFailure(ConversionFailure::cancelled);
-        child.emplace(ffmpeg, arguments, pipe.writeEnd.get(), files.log.get());
+        child.emplace(ffmpeg, arguments, pipe.writeEnd.get(), files.log.get(), box);
         m_processes.push_back(child->pid());
         // A batch paused while this run was on its way to ffmpeg: stopped
         // before it has done any work to speak of.

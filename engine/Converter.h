@@ -3,6 +3,7 @@
 #pragma once
 
 #include "MovieInfo.h"
+#include "Sandbox.h"
 
 #include <filesystem>
 #include <functional>
@@ -17,10 +18,14 @@ class Converter
 public:
     using Progress = std::function<void(double fraction, const std::string& stage)>;
 
+    // ffprobe and ffmpeg from the fixed tool folders, each run in the box.
     Converter();
-    // Looks for the tools in `toolFolders` instead of the fixed ones. Only the
-    // tests use this; nothing a user can set reaches it.
-    explicit Converter(std::vector<std::filesystem::path> toolFolders);
+    // Looks for the tools in `toolFolders` instead of the fixed ones, and
+    // runs them in the box only when asked: stand-in tools that are shell
+    // scripts could not start in it. Only the tests use this; nothing a
+    // user can set reaches it.
+    explicit Converter(
+        std::vector<std::filesystem::path> toolFolders, Sandboxing sandboxing = Sandboxing::off);
     Converter(const Converter&) = delete;
     Converter& operator=(const Converter&) = delete;
 
@@ -44,7 +49,8 @@ public:
     // Asks ffprobe about the movie; once more about its first frame when the
     // stream says BT.2020, whose HDR may be signalled only there. Blocks;
     // cancel() stops ffprobe (it holds nothing worth saving), and it then
-    // throws ConversionFailure "Cancelled". Anything but a regular file is
+    // throws ConversionFailure "Cancelled". Anything but a regular file, and
+    // a file that does not start as a QuickTime-family movie does, is
     // refused before ffprobe starts.
     MovieInfo inspect(const std::filesystem::path& input) const;
 
@@ -74,12 +80,15 @@ private:
     std::filesystem::path findTool(const std::string& name) const;
     // Sends SIGCONT to the running ffmpegs if paused; m_lock must be held.
     void continueStopped();
-    // Runs `ffprobe` with `arguments` and returns what it printed; cancel()
-    // stops it like ffmpeg. Throws ConversionFailure when it fails.
-    std::string probe(
-        const std::filesystem::path& ffprobe, const std::vector<std::string>& arguments) const;
+    // The box for a child with these grants, or none when this converter runs its tools without.
+    Sandbox sandbox(const Sandbox::Grants& grants) const;
+    // Runs `ffprobe` with `arguments` in `sandbox` and returns what it
+    // printed; cancel() stops it like ffmpeg. Throws ConversionFailure when it fails.
+    std::string probe(const std::filesystem::path& ffprobe,
+        const std::vector<std::string>& arguments, const Sandbox& sandbox) const;
 
     const std::vector<std::filesystem::path> m_toolFolders;
+    const Sandboxing m_sandboxing;
 
     mutable std::mutex m_lock; // guards m_processes, m_inspections, m_cancelled and m_paused
     // The running ffmpegs of this converter (a batch may run several at once),

@@ -206,6 +206,16 @@ void moveWithoutReplacing(const std::filesystem::path& from, const std::filesyst
     }
 }
 
+void createNewFile(const std::filesystem::path& path, const std::filesystem::path& target)
+{
+    const int flags = O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY;
+    if (!FileDescriptor(::open(path.c_str(), flags, 0666))) {
+        const std::string failure
+            = "Could not write the converted movie to " + quoted(target.string());
+        throwSystemError(errno, failure);
+    }
+}
+
 void checkCanMoveTo(const std::filesystem::path& from, const std::filesystem::path& to)
 {
     const std::string failure = "Could not move the converted movie to " + quoted(to.string());
@@ -213,8 +223,8 @@ void checkCanMoveTo(const std::filesystem::path& from, const std::filesystem::pa
         if (path.native().size() >= PATH_MAX)
             throwSystemError(ENAMETOOLONG, failure);
     }
-    // lstat, so a dangling link counts as taken too. A missing folder is left
-    // for ffmpeg to report, as it does when it cannot create its output.
+    // lstat, so a dangling link counts as taken too. A missing folder shows
+    // when the hidden output is created.
     struct stat info;
     if (::lstat(to.c_str(), &info) == 0)
         throwSystemError(EEXIST, failure);

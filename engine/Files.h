@@ -18,6 +18,11 @@ std::string randomUuid();
 // when this process is killed. Throws std::system_error.
 FileDescriptor createAnonymousFile(const std::filesystem::path& folder);
 
+// Creates `path` as a new, empty file (mode 0666 less the umask, as a
+// program's output gets), failing when anything stands there. Throws
+// std::system_error naming `target`, the name the file is to have.
+void createNewFile(const std::filesystem::path& path, const std::filesystem::path& target);
+
 // "Could not save the converted movie to "<target>"", what a failure to finish
 // the file that is to have the name `target` says.
 std::string unsavedMessage(const std::filesystem::path& target);

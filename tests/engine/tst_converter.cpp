@@ -1,11 +1,13 @@
 // Conversions with the real ffprobe and ffmpeg: both paths, footage as phones
-// and cameras write it, the refusals, damaged movies, awkward names, an
-// existing target and cancellation.
+// and cameras write it, every QuickTime family and what only pretends to be
+// one, the refusals, damaged movies, awkward names, an existing target and
+// cancellation.
 #include "ConversionFailure.h"
 #include "Converter.h"
 #include "Movies.h"
 #include "Scratch.h"
 
+#include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonObject>
@@ -120,6 +122,8 @@ private Q_SLOTS:
     void keepsSurroundWithItsLfe();
     void keepsWhatTheMovieShows_data();
     void keepsWhatTheMovieShows();
+    void readsOnlyQuickTimeFamily_data();
+    void readsOnlyQuickTimeFamily();
     void refusesUnconvertible_data();
     void refusesUnconvertible();
     void handlesAwkwardNames_data();
@@ -297,6 +301,95 @@ void ConverterTest::keepsWhatTheMovieShows()
     QCOMPARE(report[u"format"_s][u"tags"_s][u"com.apple.quicktime.location.ISO6709"_s].toString(), place);
 }
 
+void ConverterTest::readsOnlyQuickTimeFamily_data()
+{
+    // The file is written by ffmpeg from movies::h264() with `remux` (then its
+    // first box renamed to `firstBox`), or holds `text`, where %1 is the
+    // folder of a private movie.
+    QTest::addColumn<QStringList>("remux");
+    QTest::addColumn<QByteArray>("firstBox");
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<bool>("converts");
+    const auto remuxed = [](const char* name, const QStringList& format, bool converts,
+                             const QByteArray& firstBox = {}) {
+        QTest::newRow(name) << QStringList { u"-c"_s, u"copy"_s, u"-f"_s } + format << firstBox
+                            << QByteArray() << converts;
+    };
+    const auto written = [](const char* name, const QByteArray& text) {
+        QTest::newRow(name) << QStringList() << QByteArray() << text << false;
+    };
+    remuxed("MP4, index at the end", { u"mp4"_s }, true);
+    remuxed("MP4, index at the front", { u"mp4"_s, u"-movflags"_s, u"+faststart"_s }, true);
+    remuxed("fragmented MP4", { u"mp4"_s, u"-movflags"_s, u"frag_keyframe+empty_moov"_s }, true);
+    remuxed("M4V", { u"ipod"_s }, true);
+    remuxed("3GP", { u"3gp"_s }, true);
+    remuxed("MOV without a file type box", { u"mov"_s }, true, "free");
+    // Each would make ffmpeg's own choice of reader convert the private movie.
+    const QByteArray playlist
+        = "#EXTM3U\n#EXT-X-TARGETDURATION:2\n#EXTINF:1,\n%2\n#EXT-X-ENDLIST\n";
+    written("HLS, relative segment", QByteArray(playlist).replace("%2", "../private/clip.ts"));
+    written("HLS, absolute segment", QByteArray(playlist).replace("%2", "%1/private/clip.ts"));
+    written("HLS, file URL", QByteArray(playlist).replace("%2", "file:%1/private/clip.ts"));
+    written("ffconcat, a movie beside it", "ffconcat version 1.0\nfile 'IMG_0002.MOV'\n");
+    written("DASH manifest",
+        R"(<?xml version="1.0"?><MPD xmlns="urn:mpeg:dash:schema:mpd:2011" type="static">)"
+        R"(<Period><AdaptationSet mimeType="video/mp4"><Representation id="1" bandwidth="1">)"
+        R"(<BaseURL>../private/clip.mp4</BaseURL></Representation></AdaptationSet></Period></MPD>)");
+    remuxed("Matroska", { u"matroska"_s }, false);
+    remuxed("MPEG-TS", { u"mpegts"_s }, false);
+    remuxed("PNG picture", { u"image2"_s, u"-frames:v"_s, u"1"_s, u"-c:v"_s, u"png"_s }, false);
+    remuxed("AVIF picture",
+        { u"avif"_s, u"-frames:v"_s, u"1"_s, u"-an"_s, u"-c:v"_s, u"libaom-av1"_s,
+            u"-still-picture"_s, u"1"_s },
+        false);
+}
+
+void ConverterTest::readsOnlyQuickTimeFamily()
+{
+    QFETCH(QStringList, remux);
+    QFETCH(QByteArray, firstBox);
+    QFETCH(QByteArray, text);
+    QFETCH(bool, converts);
+    const Scratch scratch;
+    const auto ffmpeg = [](const QStringList& arguments) {
+        QProcess process;
+        process.start(u"/usr/bin/ffmpeg"_s,
+            QStringList { u"-v"_s, u"error"_s, u"-i"_s, movies::h264() } + arguments);
+        return process.waitForFinished(60000) && process.exitCode() == 0;
+    };
+    QVERIFY(
+        QDir(scratch.folder()).mkpath(u"private"_s) && QDir(scratch.folder()).mkpath(u"card"_s));
+    QVERIFY(ffmpeg({ u"-c"_s, u"copy"_s, scratch.path(u"private/clip.ts"_s) }));
+    QVERIFY(ffmpeg({ u"-c"_s, u"copy"_s, scratch.path(u"private/clip.mp4"_s) }));
+    movies::copyTo(movies::h264(), scratch.path(u"card/IMG_0002.MOV"_s));
+    const QString movie = scratch.path(u"card/Clip.mov"_s),
+                  output = scratch.path(u"card/Clip.mp4"_s);
+    QFile file(movie);
+    if (!remux.isEmpty()) {
+        QVERIFY(ffmpeg(remux << movie));
+        QVERIFY(firstBox.isEmpty()
+            || (file.open(QIODevice::ReadWrite) && file.seek(4) && file.write(firstBox) == 4));
+    } else {
+        QVERIFY(file.open(QIODevice::WriteOnly)
+            && file.write(text.replace("%1", scratch.folder().toUtf8())) > 0);
+    }
+    file.close();
+    Converter converter;
+    Recorder recorder;
+
+    const QString failure = failureOf(converter, movie, output, recorder.callback());
+
+    if (converts) {
+        QCOMPARE(failure, QString());
+        QCOMPARE(videoPacketsHash(output), videoPacketsHash(movies::h264()));
+    } else {
+        QCOMPARE(failure, u"This file is not a QuickTime movie, so it cannot be converted."_s);
+        QVERIFY(recorder.reports.empty());
+        QVERIFY(!QFile::exists(output));
+    }
+    QCOMPARE(scratch.temporaryFiles(), QStringList());
+}
+
 void ConverterTest::refusesUnconvertible_data()
 {
     QTest::addColumn<QString>("movie");
@@ -453,15 +546,19 @@ void ConverterTest::reportsFfmpegFailureFromItsLog()
     const Scratch scratch;
     Converter converter;
 
-    // ffmpeg cannot create its output in a folder that does not exist.
+    // ffprobe sees a video stream that ffmpeg has no decoder for.
     const QString failure
-        = failureOf(converter, movies::h264(), scratch.path(u"missing/Trip.mp4"_s));
+        = failureOf(converter, movies::undecodableVideo(), scratch.path(u"Trip.mp4"_s));
 
     QVERIFY2(failure.startsWith(u"Conversion failed: "_s), qPrintable(failure));
-    QVERIFY2(failure.contains(u"No such file or directory"_s), qPrintable(failure));
+    QVERIFY2(failure.contains(u"not found"_s), qPrintable(failure));
     QVERIFY(failure.endsWith(u'\n'));
     QCOMPARE(scratch.files(), QStringList());
     QCOMPARE(scratch.temporaryFiles(), QStringList());
+    // The hidden output cannot be made in a folder that does not exist.
+    const QString missing = scratch.path(u"missing/Trip.mp4"_s);
+    QCOMPARE(failureOf(converter, movies::h264(), missing),
+        u"Could not write the converted movie to \"%1\": No such file or directory"_s.arg(missing));
 }
 
 void ConverterTest::refusesUnreadableMovie()
@@ -469,9 +566,10 @@ void ConverterTest::refusesUnreadableMovie()
     const Scratch scratch;
     Converter converter;
     {
+        // It starts as a QuickTime movie does.
         QFile broken(scratch.path(u"Broken.mov"_s));
         QVERIFY(broken.open(QIODevice::WriteOnly));
-        broken.write("this is not a movie");
+        broken.write(QByteArray("\0\0\0\x10" "ftypqt  \0\0\0\0" "this is not a movie", 35));
     }
 
     QCOMPARE(failureOf(converter, scratch.path(u"Broken.mov"_s), scratch.path(u"Out.mp4"_s)),

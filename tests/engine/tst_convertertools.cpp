@@ -167,10 +167,11 @@ void ConverterToolsTest::passesExactProbeArguments()
     QCOMPARE(converter.inspect(fsPath(movie)).hdr, hdr);
 
     QStringList expected { u"-v"_s, u"error"_s, u"-show_streams"_s, u"-show_format"_s, u"-of"_s,
-        u"json"_s, movie };
+        u"json"_s, u"-f"_s, u"mov"_s, movie };
     if (!frameTransfer.isEmpty()) {
         expected += { u"-v"_s, u"error"_s, u"-select_streams"_s, u"v:0"_s, u"-read_intervals"_s,
-            u"%+#1"_s, u"-show_entries"_s, u"frame=color_transfer"_s, u"-of"_s, u"json"_s, movie };
+            u"%+#1"_s, u"-show_entries"_s, u"frame=color_transfer"_s, u"-of"_s, u"json"_s, u"-f"_s,
+            u"mov"_s, movie };
     }
     QCOMPARE(tools.recordedArguments(), expected);
 }
@@ -255,8 +256,8 @@ void ConverterToolsTest::passesExactFfmpegArguments()
     QCOMPARE(run.failure, QString());
     QCOMPARE(run.reports, Reports({ { 0.0, stage }, { 1.0, u"Done"_s } }));
     QStringList arguments = tools.recordedArguments();
-    const QStringList head { u"-hide_banner"_s, u"-loglevel"_s, u"error"_s, u"-nostdin"_s, u"-n"_s,
-        u"-i"_s, input, u"-map"_s, u"0:v:0"_s };
+    const QStringList head { u"-hide_banner"_s, u"-loglevel"_s, u"error"_s, u"-nostdin"_s, u"-y"_s,
+        u"-f"_s, u"mov"_s, u"-i"_s, input, u"-map"_s, u"0:v:0"_s };
     const QStringList tail { u"-c:a"_s, u"aac"_s, u"-b:a"_s, u"192k"_s, u"-map_metadata"_s, u"0"_s,
         u"-metadata"_s, u"major_brand="_s, u"-metadata"_s, u"minor_version="_s, u"-metadata"_s,
         u"compatible_brands="_s, u"-movflags"_s, u"+faststart+use_metadata_tags"_s, u"-progress"_s,
@@ -359,6 +360,17 @@ void ConverterToolsTest::buildsFailureFromLogTail_data()
     const QByteArray damaged = "[mov] stream 0, offset 0x2bcc: partial file\n";
     QTest::newRow("damaged, said early")
         << damaged + lines << u"This movie is damaged or incomplete, so it cannot be converted."_s;
+    // As ffmpeg 5.1 words it when the box's memory ceiling is reached.
+    const QString memory = u"This movie needs more memory than a conversion may use on this "
+                           u"computer, so it cannot be converted."_s;
+    QTest::newRow("x264 out of memory")
+        << QByteArray("x264 [error]: malloc of size 26999616 failed\n") << memory;
+    QTest::newRow("no room for a thread") << QByteArray(
+        "Error while opening decoder for input stream #0:0 : Resource temporarily unavailable\n")
+                                          << memory;
+    QTest::newRow("no room for a library") << QByteArray(
+        "ffmpeg: error while loading shared libraries: libshine.so.3: failed to map segment from "
+        "shared object\n") << memory;
 }
 
 void ConverterToolsTest::buildsFailureFromLogTail()

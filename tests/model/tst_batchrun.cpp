@@ -227,10 +227,10 @@ void BatchRunTest::continuesAfterFailure()
     // An ffprobe that fails for the second movie only, and an ffmpeg that
     // fails with a chosen message for the third.
     tools.write(u"ffprobe"_s,
-        u"case \"$7\" in *second.mov) exit 1;; esac\nprintf '%1'"_s.arg(
+        u"case \"$9\" in *second.mov) exit 1;; esac\nprintf '%1'"_s.arg(
             videoReport(u"h264"_s, u"yuv420p"_s, u"bt709"_s, u"2"_s)));
     tools.writeFfmpeg(
-        u"case \"$7\" in *third.mov) printf 'Invalid data found when processing input\\n' >&2; exit 1;; esac\n"
+        u"case \"$9\" in *third.mov) printf 'Invalid data found when processing input\\n' >&2; exit 1;; esac\n"
         u"printf 'out_time_us=1000000\\n'"_s);
     AppModel model({}, std::make_shared<Converter>(tools.folders()));
     QList<QUrl> inputs;
@@ -486,7 +486,7 @@ void BatchRunTest::encodesAloneAndReportsInspectionAtTurn()
     QCOMPARE(statusesAtEncodeEnd.at(2), u"Ready"_s);
     QCOMPARE(log.changes.value(2),
         QStringList({ u"status=Reading video…"_s,
-            u"status=Could not read a video track. Check that the MOV is complete and playable."_s,
+            u"status=This file is not a QuickTime movie, so it cannot be converted."_s,
             u"failed=true"_s }));
     for (const int row : { 0, 1, 3 })
         QCOMPARE(item(model, row).status, u"Done"_s);

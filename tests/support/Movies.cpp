@@ -181,6 +181,13 @@ QString unreadableSound()
     return withUnreadableAudio(u"unreadable-sound.mov"_s, h264(), 0);
 }
 
+QString undecodableVideo()
+{
+    return made(u"undecodable-video.mov"_s, [](const QString& partial) {
+        copyDamaged(h264(), partial, "avc1", 0, "zzzz"); // the sample description's type
+    });
+}
+
 QString surround()
 {
     return generated(u"surround.mov"_s,

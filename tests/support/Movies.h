@@ -22,6 +22,7 @@ QString longCopy();     // 320x240 H.264 yuv420p with AAC audio, 30 s: a copy th
 // recording date, Apple's location and device keys, a rotation and a timecode.
 QString phone(const QString& videoCodec);
 QString unreadableSound();  // h264() with its only sound in a format ffmpeg cannot decode
+QString undecodableVideo(); // h264() with its picture in a format ffmpeg cannot decode
 QString surround();         // H.264 with 5.1 PCM as QuickTime's L R C LFE Ls Rs: 5.1(side)
 QString hlgInFrames();      // HEVC 10-bit, BT.2020 transfer, HLG only in an SEI message
 QString longText();         // H.264 and AAC of 3 s with a text track of 6 s

@@ -248,7 +248,7 @@ struct HeldConversions
     void encode(const QString& name) const
     {
         tools.write(u"ffprobe"_s,
-            u"case \"$7\" in *%1) printf '%2';; *) printf '%3';; esac"_s.arg(name,
+            u"case \"$9\" in *%1) printf '%2';; *) printf '%3';; esac"_s.arg(name,
                 videoReport(u"prores"_s, u"yuv422p10le"_s, u""_s, u"10"_s),
                 videoReport(u"h264"_s, u"yuv420p"_s, u""_s, u"10"_s)));
     }
@@ -448,7 +448,7 @@ void WindowTest::showsFiveRowKinds()
     // done.mov converts at once, broken.mov fails, held.mov waits at the gate,
     // and waiting.mov, an encode, waits for it.
     held.encode(u"waiting.mov"_s);
-    held.tools.writeFfmpeg(u"case \"$7\" in *broken.mov) printf 'bad input\\n' >&2; exit 1;; "
+    held.tools.writeFfmpeg(u"case \"$9\" in *broken.mov) printf 'bad input\\n' >&2; exit 1;; "
                            u"*held.mov) printf 'out_time_us=2500000\\n'; while [ ! -e '%1' ]; do sleep 0.05; done;; esac\n"
                            u"printf 'movie' > \"$last\""_s.arg(held.gate));
     const TestWindow test(*m_engine, held.converter());

@@ -66,8 +66,8 @@ int main(int argc, char* argv[])
     const QString gate = tools.path(u"gate"_s);
     tools.writeProbe(videoReport(u"h264"_s, u"yuv420p"_s, u""_s, u"10"_s));
     tools.writeFfmpeg(
-        u"case \"$7\" in *broken*) printf 'Invalid data found when processing input\\n' >&2; exit 1;; esac\n"
-        u"case \"$7\" in *Interview*) printf 'out_time_us=4000000\\n'; while [ ! -e '%1' ]; do sleep 0.05; done;; esac"_s.arg(gate));
+        u"case \"$9\" in *broken*) printf 'Invalid data found when processing input\\n' >&2; exit 1;; esac\n"
+        u"case \"$9\" in *Interview*) printf 'out_time_us=4000000\\n'; while [ ! -e '%1' ]; do sleep 0.05; done;; esac"_s.arg(gate));
 
     auto picker = std::make_shared<FolderPicker>();
     AppModel model(picker, std::make_shared<Converter>(tools.folders()));
