@@ -39,6 +39,16 @@ bool isRunning(pid_t pid)
     return line.mid(line.lastIndexOf(')') + 2, 1) != "Z";
 }
 
+// Whether ffmpeg has begun writing the hidden output in `scratch`, the only
+// file there: the engine creates it empty before ffmpeg starts, and ffmpeg
+// writes its first bytes once it runs, its signal handlers in place.
+bool ffmpegWrites(const Scratch& scratch)
+{
+    const QStringList files = scratch.files();
+    return files.size() == 1 && files.constFirst().startsWith(u".bramblecrest-"_s)
+        && QFileInfo(scratch.path(files.constFirst())).size() > 0;
+}
+
 } // namespace
 
 class CommandLineTest : public QObject
@@ -388,9 +398,7 @@ void CommandLineTest::signalCancelsCleanly()
         { u"--convert"_s, movie, scratch.path(u"Slow.mp4"_s) });
     QVERIFY(process.waitForStarted());
     const pid_t pid = static_cast<pid_t>(process.processId());
-    // ffmpeg has started once its temporary output appears.
-    QTRY_VERIFY_WITH_TIMEOUT(scratch.files().size() == 1, 60000);
-    QVERIFY(scratch.files().constFirst().startsWith(u".bramblecrest-"_s));
+    QTRY_VERIFY_WITH_TIMEOUT(ffmpegWrites(scratch), 60000);
     const QList<pid_t> ffmpeg = childProcesses(pid, "ffmpeg");
     QCOMPARE(ffmpeg.size(), 1);
 
@@ -415,7 +423,7 @@ void CommandLineTest::hardKillStopsFfmpeg()
     process.start(QStringLiteral(BRAMBLECREST_EXECUTABLE),
         { u"--convert"_s, movies::slowEncode(), scratch.path(u"Slow.mp4"_s) });
     QVERIFY(process.waitForStarted());
-    QTRY_VERIFY_WITH_TIMEOUT(scratch.files().size() == 1, 60000);
+    QTRY_VERIFY_WITH_TIMEOUT(ffmpegWrites(scratch), 60000);
     const QList<pid_t> ffmpeg = childProcesses(static_cast<pid_t>(process.processId()), "ffmpeg");
     QCOMPARE(ffmpeg.size(), 1);
 
