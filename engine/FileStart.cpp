@@ -2,18 +2,18 @@
 // File Format), and the major brand when it is a file type box.
 #include "FileStart.h"
 
+#include "Boxes.h"
+
 #include <algorithm>
 #include <array>
 #include <cstdint>
 
 namespace {
 
-std::uint64_t bigEndian(std::string_view bytes)
+// The unsigned number in `count` bytes of `bytes` from `at`, most significant first.
+std::uint64_t numberAt(std::string_view bytes, std::size_t at, int count)
 {
-    std::uint64_t value = 0;
-    for (const char byte : bytes)
-        value = value << 8 | static_cast<unsigned char>(byte);
-    return value;
+    return bigEndian(reinterpret_cast<const unsigned char*>(bytes.data() + at), count);
 }
 
 // File type, movie, media data, padding and preview boxes: what MOV, MP4,
@@ -39,14 +39,14 @@ FileStart readFileStart(std::string_view firstBytes)
 {
     if (firstBytes.size() < 8)
         return FileStart::tooShort;
-    const std::uint64_t size = bigEndian(firstBytes.substr(0, 4));
+    const std::uint64_t size = numberAt(firstBytes, 0, 4);
     const std::string_view type = firstBytes.substr(4, 4);
     std::size_t headerSize = 8;
     if (size == 1) { // a 64-bit size follows the type
         if (firstBytes.size() < 16)
             return FileStart::tooShort;
         headerSize = 16;
-        if (bigEndian(firstBytes.substr(8, 8)) < headerSize)
+        if (numberAt(firstBytes, 8, 8) < headerSize)
             return FileStart::other;
     } else if (size != 0 && size < headerSize) { // 0: the box runs to the end of the file
         return FileStart::other;
